@@ -42,6 +42,9 @@ struct GoldenCase {
     fs::path folder;
 };
 
+// Keeps the test listing readable: a case prints as its folder.
+void PrintTo(const GoldenCase &c, std::ostream *os) { *os << c.program << "/" << c.folder.filename().string(); }
+
 std::string caseName(const GoldenCase &c) {
     std::string name = c.program + "_" + c.folder.filename().string();
     for (char &ch : name)
