@@ -1,0 +1,94 @@
+// Splitting of long FPGA scans in svf2qsvf96.  A scan longer than the
+// record length is written as pieces of at most the record length, from the
+// end of its hex text (the first bits shifted) towards digit 0: the digits
+// above the checked region, the checked region (the run of MASK digits that
+// are not zero ending at the highest such digit, widened to an even count
+// where it can be) with expected TDO values, and the digits below it.  The
+// first piece is a B record, the last an E record, all others C records;
+// the pieces add up to the scan length, the piece holding digit 0 being
+// shorter when the length is not a multiple of four.
+
+#include <string>
+#include <vector>
+
+#include "scan_emit.h"
+#include "session.h"
+
+namespace svf96 {
+
+namespace {
+
+struct Piece {
+    long low, high;  // digit indexes, low <= high
+    bool checked;
+};
+
+// Cuts digits low..high into pieces of `digitsPerPiece`, from the high end.
+void addStage(std::vector<Piece> &pieces, long low, long high, long digitsPerPiece, bool checked) {
+    long e = high;
+    while (e - low + 1 >= digitsPerPiece) {
+        pieces.push_back({e - digitsPerPiece + 1, e, checked});
+        e -= digitsPerPiece;
+    }
+    if (e >= low) pieces.push_back({low, e, checked});
+}
+
+// The text as exactly `digits` digits: "0" digits put in front, or the
+// leading digits of a zero fill of whole bytes (longer by one digit when
+// the length needs an odd number of digits) left out.
+std::string_view padded(std::string_view text, size_t digits, std::string &storage) {
+    if (text.size() >= digits) return text.substr(text.size() - digits);
+    storage.assign(digits - text.size(), '0');
+    storage.append(text);
+    return storage;
+}
+
+}  // namespace
+
+void SplitFpgaScan(Session &session, std::string_view tdi, std::string_view tdo, long length,
+                   std::string_view mask) {
+    RecordWriter &writer = session.writer;
+    long &lastScanSize = session.stream.lastScanSize;
+    const long digitCount = (length + 3) / 4;
+    const long perPiece = session.options.recordLength / 4;
+    std::string tdiStorage, tdoStorage, maskStorage;
+    const std::string_view tdiDigits = padded(tdi, static_cast<size_t>(digitCount), tdiStorage);
+    const std::string_view tdoDigits = padded(tdo, static_cast<size_t>(digitCount), tdoStorage);
+    const std::string_view maskDigits = padded(mask, static_cast<size_t>(digitCount), maskStorage);
+
+    long r = digitCount - 1;
+    while (r >= 0 && maskDigits[static_cast<size_t>(r)] == '0') --r;
+    long c = r;  // an all-zero mask leaves no checked region
+    if (r >= 0) {
+        c = r - 1;
+        while (c >= 0 && maskDigits[static_cast<size_t>(c)] != '0') --c;
+        if ((r - c) % 2 == 1 && c >= 0) --c;
+    }
+    std::vector<Piece> pieces;
+    addStage(pieces, r + 1, digitCount - 1, perPiece, false);
+    addStage(pieces, c + 1, r, perPiece, true);
+    addStage(pieces, 0, c, perPiece, false);
+
+    const long unusedTopBits = 4 * digitCount - length;
+    for (size_t k = 0; k < pieces.size(); ++k) {
+        const Piece &piece = pieces[k];
+        const long digits = piece.high - piece.low + 1;
+        const long bits = 4 * digits - (piece.low == 0 ? unusedTopBits : 0);
+        if (bits != lastScanSize) {
+            writer.WriteOpcode(qsvf::QSDRSIZE);
+            writer.WriteBigEndian(bits, 4);
+            lastScanSize = bits;
+        }
+        const bool first = k == 0, last = k + 1 == pieces.size();
+        if (piece.checked)
+            writer.WriteOpcode(first ? qsvf::QSDRTDOB : last ? qsvf::QSDRTDOE : qsvf::QSDRTDOC);
+        else
+            writer.WriteOpcode(first ? qsvf::QSDRB : last ? qsvf::QSDRE : qsvf::QSDRC);
+        const size_t bytes = static_cast<size_t>((bits + 7) / 8);
+        const size_t low = static_cast<size_t>(piece.low), count = static_cast<size_t>(digits);
+        writer.WriteHexBytes(tdiDigits.substr(low, count), bytes);
+        if (piece.checked) writer.WriteHexBytes(tdoDigits.substr(low, count), bytes);
+    }
+}
+
+}  // namespace svf96
