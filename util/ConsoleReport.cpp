@@ -68,6 +68,10 @@ void HGerr(int errNum, char severity, const char *text, const char *detail, ...)
         line += ".\n";
         std::fputs(line.c_str(), stderr);
         std::fflush(stderr);
+        // An unnumbered error is still an error of the run: counted (as
+        // the utility library's component), so that the run ends with 2.
+        if (severity == 'E' || severity == 'F')
+            err_maintain_statistics(pt_make_code(13, PT_MSG_ERROR, 0));
     }
     if (severity == 'F')
         Lmr_HardExit::Exit();

@@ -67,6 +67,17 @@ void temporaryStatus(const char *text)
 
 bool userDefinedNoMessages()
 {
+    // The alias look-up may itself report a message (a damaged environment);
+    // that inner message does not look the alias up again.
+    static bool lookingUp = false;
+    if (lookingUp)
+        return false;
+    struct Guard {
+        Guard() { lookingUp = true; }
+        ~Guard() { lookingUp = false; }
+        Guard(const Guard &) = delete;
+        Guard &operator=(const Guard &) = delete;
+    } guard;
     char *value = pt_get_alias("NO_MESSAGES");
     // pt_get_alias gives the upper-cased name back for an undefined alias.
     bool defined = value && std::strcmp(value, "NO_MESSAGES") != 0;
