@@ -4,9 +4,7 @@
 #include <Lmr_Util/BitSet.h>
 
 #include <bit>
-#include <limits>
 #include <new>
-#include <stdexcept>
 
 #include "PropertyInternal.h"
 
@@ -20,28 +18,28 @@ BitSet::BitSet(const std::vector<bool> &bits) {
 void BitSet::growTo(std::size_t newBitCount) {
     if (newBitCount <= bitCount)
         return;
-    // A size that no storage can hold ends the run with a clear message
-    // instead of an exception escaping into the caller.
+    if (newBitCount > MaxBits)
+        LmrUtilOutOfMemory("BitSet: bit position beyond the largest bit set (4294967296 bits)");
+    // Storage that cannot be had ends the run with a clear message instead
+    // of an exception escaping into the caller.
     try {
         storage.resize(newBitCount / 8 + (newBitCount % 8 != 0), 0);
     } catch (const std::bad_alloc &) {
-        LmrUtilOutOfMemory("BitSet: cannot grow the bit set");
-    } catch (const std::length_error &) {
-        LmrUtilOutOfMemory("BitSet: cannot grow the bit set");
+        LmrUtilOutOfMemory("BitSet: out of memory for the bit set");
     }
     bitCount = newBitCount;
 }
 
 void BitSet::set(std::size_t n) {
-    if (n == std::numeric_limits<std::size_t>::max())
-        LmrUtilOutOfMemory("BitSet: cannot grow the bit set");
+    if (n >= MaxBits)
+        LmrUtilOutOfMemory("BitSet: bit position beyond the largest bit set (4294967296 bits)");
     growTo(n + 1);
     storage[n >> 3] |= static_cast<unsigned char>(1u << (n & 7));
 }
 
 void BitSet::set(std::size_t from, std::size_t to) {
-    if (to == std::numeric_limits<std::size_t>::max())
-        LmrUtilOutOfMemory("BitSet: cannot grow the bit set");
+    if (to >= MaxBits)
+        LmrUtilOutOfMemory("BitSet: bit position beyond the largest bit set (4294967296 bits)");
     growTo(to + 1);
     if (from > to)
         return;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include <Lmr_Util/Property.h>
+#include <Lmr_Util/TextFunctions.h>
 #include <Lmr_Zutils/pt_msg.h>
 
 #include "PropertyInternal.h"
@@ -29,7 +30,15 @@ ErrorHandler ErrorSystem::SetErrorHandler(ErrorHandler newHandler) {
 unsigned char ErrorSystem::operator()(const ErrorCode &code, int errorType, ...) {
     va_list arguments;
     va_start(arguments, errorType);
-    unsigned char result = handler ? handler(code, errorType, reinterpret_cast<char *>(&arguments)) : 0;
+    unsigned char result = 0;
+    try {
+        if (handler)
+            result = handler(code, errorType, reinterpret_cast<char *>(&arguments));
+    } catch (...) {
+        // An exit hook may leave an in-process run by throwing.
+        va_end(arguments);
+        throw;
+    }
     va_end(arguments);
     return result;
 }
@@ -60,12 +69,6 @@ int messageCodeOf(const ErrorCode &code, int errorType) {
     return static_cast<int>(value);
 }
 
-void endPendingProgressLine() {
-    if (IMessagePrinted)
-        std::fputc('\n', stdout);
-    IMessagePrinted = 0;
-}
-
 } // namespace
 
 unsigned char DefaultErrorHandler(const ErrorCode &code, int errorType, char *) {
@@ -77,7 +80,7 @@ unsigned char DefaultErrorHandler(const ErrorCode &code, int errorType, char *) 
 unsigned char QuietErrorHandler(const ErrorCode &, int, char *) { return 0; }
 
 unsigned char PTErrorHandler(const ErrorCode &code, int errorType, char *arguments) {
-    endPendingProgressLine();
+    EndProgressLine();
     const int messageCode = messageCodeOf(code, errorType);
     // The value and the two flags are not used by the message manager.
     if (arguments)
@@ -108,8 +111,7 @@ public:
 Property *collection = nullptr;
 std::vector<std::string> keyList;
 
-// Decimal text as Iota writes it ("%d").
-std::string decimal(int value) { return std::to_string(value); }
+std::string decimal(int value) { return Iota(value).str(); }
 
 std::string plainKeyOf(const ErrorCode &code, int errorType) {
     return "ESSE::" + decimal(code.RetModule()) + decimal(code.RetErrNum()) + decimal(errorType);
@@ -191,17 +193,20 @@ unsigned char FlushGlobalErrorList(ErrorSystem &system) {
     // The collection is taken over before any handler runs, so that a
     // handler which collects again starts a new collection instead of
     // changing this one under the loop.
-    Property *flushing = collection;
+    struct Taken {
+        Property *list;
+        ~Taken() { delete list; }
+    } flushing{collection};
     std::vector<std::string> keys = std::move(keyList);
     collection = nullptr;
     keyList.clear();
 
     for (const std::string &key : keys) {
         GenericProp name{String(key.c_str())};
-        Property *node = flushing ? flushing->Find(name) : nullptr;
+        Property *node = flushing.list ? flushing.list->Find(name) : nullptr;
         if (!node)
             __EPLD_Assert("ErrorSystem.cpp", __LINE__);
-        flushing = node;
+        flushing.list = node;
         CollectedError *entry = entryOf(node);
         std::string joined;
         bool first = true;
@@ -218,6 +223,5 @@ unsigned char FlushGlobalErrorList(ErrorSystem &system) {
         entry->arguments.clear();
         system(entry->code, entry->errorType, joined.c_str());
     }
-    delete flushing;
     return 1;
 }

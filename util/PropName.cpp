@@ -92,6 +92,18 @@ void PropName::DropTableUser() {
 PropName::PropName(const String &text, PropType type) : entry(nullptr) {
     ++livingPropNames;
     AddTableUser();
+    try {
+        Declare(text, type);
+    } catch (...) {
+        // The internal-error exit may leave an in-process run by throwing;
+        // the object never existed then.
+        --livingPropNames;
+        DropTableUser();
+        throw;
+    }
+}
+
+void PropName::Declare(const String &text, PropType type) {
     if (!PropNameTable)
         PropNameTable = new StringPropTypeChMap;
     const std::string_view name = LmrUtilTextOf(text);
@@ -108,10 +120,10 @@ PropName::PropName(const String &text, PropType type) : entry(nullptr) {
 }
 
 PropName::PropName(int zero, PropType) : entry(nullptr) {
-    ++livingPropNames;
-    AddTableUser();
     if (zero != 0)
         __EPLD_Assert("PropName.cpp", __LINE__);
+    ++livingPropNames;
+    AddTableUser();
 }
 
 PropName::PropName(PropNameEntry *existing) : entry(existing) {

@@ -149,13 +149,17 @@ TEST(BitSet, BadCountArgumentIsInternalError) {
     EXPECT_EXIT(set.count(0), testing::ExitedWithCode(2), "Unexpected error detected\\.");
 }
 
-TEST(BitSet, ImpossibleSizeEndsWithMessage) {
+TEST(BitSet, PositionsBeyondTheLargestSetEndWithMessage) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     BitSet set;
-    EXPECT_EXIT(set.set(static_cast<std::size_t>(-1)), testing::ExitedWithCode(2),
-                "BitSet: cannot grow the bit set");
-    EXPECT_EXIT(set.set(0, static_cast<std::size_t>(-2)), testing::ExitedWithCode(2),
-                "BitSet: cannot grow the bit set");
+    const char *message = "BitSet: bit position beyond the largest bit set \\(4294967296 bits\\)";
+    EXPECT_EXIT(set.set(static_cast<std::size_t>(-1)), testing::ExitedWithCode(2), message);
+    EXPECT_EXIT(set.set(0, static_cast<std::size_t>(-2)), testing::ExitedWithCode(2), message);
+    EXPECT_EXIT(set.set(std::size_t(1) << 32), testing::ExitedWithCode(2), message);
+    // Testing and clearing there stay harmless.
+    set.clear(std::size_t(1) << 40);
+    EXPECT_EQ(set.test(std::size_t(1) << 40), 0);
+    EXPECT_EQ(set.size(), 0u);
 }
 
 TEST(IndexAndType, MembersCompareAndDump) {

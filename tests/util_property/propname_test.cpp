@@ -4,6 +4,8 @@
 #include <Lmr_Util/Property.h>
 #include <Lmr_Util/String.h>
 
+#include <Lmr_Zutils/pt_msg.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -72,6 +74,30 @@ TEST(PropName, RedeclarationWithOtherTypeEnds) {
     EXPECT_EXIT(NodeProp(String("width")), testing::ExitedWithCode(2),
                 "PropName: 'width' redeclared with different PropType\n"
                 "Unexpected error detected\\.");
+}
+
+TEST(PropName, RedeclarationInsideAnInProcessRun) {
+    // With an exit hook that throws, the failed declaration leaves no name
+    // behind and the table stays usable.
+    const long alive = PropName::ObjectsAlive();
+    longProp width(String("width"));
+    pt_exit_hook_t previous = pt_set_exit_hook(pt_throw_exit_request);
+    testing::internal::CaptureStderr();
+    int status = -1;
+    try {
+        NodeProp again(String("width"));
+    } catch (const pt_exit_request &request) {
+        status = request.status;
+    }
+    const std::string message = testing::internal::GetCapturedStderr();
+    pt_set_exit_hook(previous);
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(message.rfind("PropName: 'width' redeclared with different PropType\n"
+                            "Unexpected error detected.\n",
+                            0),
+              0u);
+    EXPECT_EQ(PropName::ObjectsAlive(), alive + 1);
+    EXPECT_TRUE(longProp(String("width")) == width);
 }
 
 TEST(PropName, NamesWithoutEntry) {

@@ -9,6 +9,11 @@
 
 class BitSet {
 public:
+    // The largest size a set may grow to (2^32 bits, 512 MiB of storage).
+    // Setting a bit at or beyond it ends the process through the hard exit
+    // with a message instead of asking for storage without bound.
+    static constexpr std::size_t MaxBits = std::size_t(1) << 32;
+
     BitSet() = default;
     BitSet(const BitSet &other) = default;
     // A set of bits.size() bits holding the given values.

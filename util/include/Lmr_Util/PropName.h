@@ -108,6 +108,7 @@ protected:
 private:
     friend class Property;
     explicit PropName(PropNameEntry *existing);
+    void Declare(const String &text, PropType type);
     // The table lives while PropName objects or Property nodes do.
     static void AddTableUser();
     static void DropTableUser();
