@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -206,6 +207,13 @@ void dumpFile(int argc, char **argv) {
     input.file = std::fopen(inputName.c_str(), "rb");
     if (!input.file) {
         printToStderr("ERROR: Unable to open input file ", inputName.c_str(), ".\n");
+        endDump(1);
+    }
+    // Opening the input itself for writing would truncate it before it is
+    // read: the listing would be empty and the stream lost.
+    std::error_code sameFileError;
+    if (std::filesystem::equivalent(inputName, outputName, sameFileError)) {
+        printToStderr("ERROR: Output file ", outputName.c_str(), " is the input file.\n");
         endDump(1);
     }
     output.file = std::fopen(outputName.c_str(), "w");
