@@ -1,0 +1,52 @@
+// Reporting of svf2qsvf: notes, warnings and errors (errHandler) with an
+// optional reference to the input line, routed to standard output and the
+// log; status text (statusMsg) routed to standard error and the log; and the
+// wrappers for file errors, range checks and missing pointers.  An Error
+// ends the run through the one exit path.
+#ifndef SVF_DIAGNOSTICS_H
+#define SVF_DIAGNOSTICS_H
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace svf {
+
+class FileChannel;
+
+enum Severity { SEV_MESSAGE = 17, SEV_NOTE = 18, SEV_WARNING = 19, SEV_ERROR = 20 };
+
+enum StatusLayout {
+    MSG_PLAIN = 10,
+    MSG_NL_BEFORE = 11,
+    MSG_NL_AFTER = 12,
+    MSG_NL_AROUND = 13,
+    MSG_CLEAR_BEFORE_NL_AFTER = 14,
+    MSG_PROGRESS = 15,
+    MSG_CLEAR_AFTER = 16,
+};
+
+// printf-style composition into a string that grows as needed.
+std::string strFormat(const char *format, ...) __attribute__((format(printf, 1, 2)));
+
+void errHandler(int severity, const std::string &text, int showLine, FileChannel *channel);
+void errPrint(std::FILE *stream, FileChannel *streamChannel, const std::string &text, int severity,
+              FileChannel *channel, int showLine);
+void statusMsg(const std::string &text, int layout, int toConsole, int toLog);
+void fileError(const std::string &name, int fatal, FileChannel *channel, int kind);
+int rangeCheck(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity);
+void nullPtrChk(const void *pointer, const char *label, FileChannel *channel);
+
+// A fatal error, with a line reference to the channel when one is given.
+[[noreturn]] void fatalError(const std::string &text, FileChannel *lineChannel = nullptr);
+// A warning or note with a line reference to the channel when one is given.
+void warning(const std::string &text, FileChannel *lineChannel = nullptr);
+void note(const std::string &text, FileChannel *lineChannel = nullptr);
+
+// A value that does not fit the field it is written to or read into.
+[[noreturn]] void limitError(const char *what, const std::string &value, int64_t limit,
+                             FileChannel *lineChannel = nullptr);
+
+}  // namespace svf
+
+#endif  // SVF_DIAGNOSTICS_H

@@ -1,0 +1,127 @@
+// File channels and the SVF lexer.  Every file svf2qsvf touches (SVF input,
+// QSVF output, log, text listing) is a FileChannel with its own large
+// buffer.  For the input the channel is also the lexer: it counts lines,
+// groups characters into tokens, skips white space and comments, offers a
+// one-character and a one-token push-back, and collects the raw text of the
+// current command for the QCOMMENT echo.  A CR directly before a LF is
+// dropped when read, so CR LF input reads exactly like LF input.
+#ifndef SVF_FILE_CHANNEL_H
+#define SVF_FILE_CHANNEL_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace svf {
+
+enum TokenType { TOK_NUMBER = 4, TOK_WORD = 5, TOK_PUNCT = 7, TOK_SPACE = 8, TOK_OTHER = 9 };
+
+// Push-back states of iTokenState and iCharState.
+inline constexpr int kStateNormal = 2;
+inline constexpr int kStatePushedBack = 3;
+
+// Mode of lGetLong that admits only positive numbers.
+inline constexpr int kPositiveOnly = 21;
+
+class FileChannel {
+public:
+    explicit FileChannel(std::string name);
+    ~FileChannel();
+    FileChannel(const FileChannel &) = delete;
+    FileChannel &operator=(const FileChannel &) = delete;
+
+    std::FILE *pFile = nullptr;
+    std::string sName;
+    char sLastToken[100];
+    char sToken[100];
+    char sLcToken[100];
+    char sSrcLine[70];
+    long lLineNum = 1;
+    long lSrcLineLen = 0;
+    int iCurChar = 0;
+    int iTokenState = kStateNormal;
+    int iCharState = kStateNormal;
+    int iTokenType = TOK_SPACE;
+    long lWarnCount = 0;
+    long lErrCount = 0;
+    FileChannel *pNext = nullptr;
+
+    void resetChannel();
+    void resetSrcLineBuf();
+    void storeSrcChar(int ch) {
+        if (lSrcLineLen < 69 && srcStoring()) sSrcLine[lSrcLineLen++] = static_cast<char>(ch);
+    }
+    static bool srcStoring();
+
+    // The end-of-file flag: set by the first read that finds no byte.
+    bool atEof() const { return bEof; }
+
+    // Raw byte input through the buffer; -1 at the end (sets the flag).
+    int readByte() {
+        if (pos == len && !refill()) {
+            bEof = true;
+            return -1;
+        }
+        return buf[pos++];
+    }
+    // The next byte without consuming it; -1 at the end (flag untouched).
+    int peekByte() {
+        if (pos == len && !refill()) return -1;
+        return buf[pos];
+    }
+    // Direct access to the buffered input for the scan-data reader.
+    const unsigned char *bufferData() const { return buf.get(); }
+    size_t &bufferPos() { return pos; }
+    size_t bufferLen() const { return len; }
+    bool refill();
+    void markEof() { bEof = true; }
+
+    // Buffered output.
+    void putByte(uint8_t byte) {
+        if (len == cap) flush();
+        buf[len++] = byte;
+    }
+    void putBytes(const void *data, size_t count);
+    void putText(std::string_view text) { putBytes(text.data(), text.size()); }
+    void flush();
+
+private:
+    void ensureBuffer();
+    std::unique_ptr<unsigned char[]> buf;
+    size_t pos = 0;
+    size_t len = 0;
+    size_t cap = 0;
+    bool bEof = false;
+};
+
+void makeChannel(FileChannel *&channel, const std::string &name);
+void getFChanChar(FileChannel &channel, int skipWhite);
+void skipComments(FileChannel &channel, const char *marker);
+void getToken(FileChannel &channel);
+void getNum(int firstChar, FileChannel &channel);
+void lex(FileChannel &channel, int keepSpace);
+// lex inside a command: the end of the input there means the command can
+// never be completed, which is the fatal "Token [%s] not found" with the
+// token that was expected.
+void lexNeed(FileChannel &channel, const char *expected);
+long lGetLong(int mode, FileChannel &channel);
+void strSearch(const char *target, int skipAllowed, FileChannel &channel);
+int testIsNum(const char *text, int integerOnly);
+void strCaseConvert(char *text, size_t maxLength, int toUpper);
+void writeSvfSrc(FileChannel &channel, int reset);
+
+// Decimal text of a token to a 32-bit value; larger values are refused.
+long tokenToLong(const char *text, FileChannel *lineChannel);
+
+// Character classes of the POSIX locale for 7-bit ASCII.
+inline bool isAsciiAlpha(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+inline bool isAsciiDigit(int c) { return c >= '0' && c <= '9'; }
+inline bool isAsciiSpace(int c) { return c == ' ' || (c >= 9 && c <= 13); }
+inline bool isAsciiPunct(int c) { return c > 32 && c < 127 && !isAsciiAlpha(c) && !isAsciiDigit(c); }
+
+}  // namespace svf
+
+#endif  // SVF_FILE_CHANNEL_H

@@ -1,0 +1,219 @@
+// The QSVF record writer.  Pending scans are written here when the next
+// command arrives (kind 1) or from the RUNTEST handler (kind 0), with the
+// QSDRSIZE and QTDOMASK records suppressed when they would not change the
+// player's state, and long FPGA scans split into QSDRB/C/E pieces.
+#include "qsvf_writer.h"
+
+#include "combine.h"
+#include "diagnostics.h"
+#include "file_channel.h"
+#include "prog_state.h"
+#include "qsvf_format.h"
+
+namespace svf {
+
+void listText(std::string_view text) {
+    if (pFC_Ascii) pFC_Ascii->putText(text);
+}
+
+void writeOpcode(uint8_t opcode) {
+    nullPtrChk(pFC_Output, "outFC", nullptr);
+    pFC_Output->putByte(opcode);
+}
+
+void binWrite(uint64_t value, int digits) {
+    rangeCheck(1, digits, 0, 299, "bW", SEV_ERROR);
+    nullPtrChk(pFC_Output, "outFC", nullptr);
+    for (int byte = digits / 2 - 1; byte >= 0; --byte)
+        pFC_Output->putByte(static_cast<uint8_t>(byte < 8 ? value >> (8 * byte) : 0));
+}
+
+void bytePrint(const CCombinedValue *value, int64_t lo, int64_t bits) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    nullPtrChk(pFC_Output, "outFC", nullptr);
+    FileChannel &out = *pFC_Output;
+    FileChannel *listing = pFC_Ascii;
+    if (listing) listing->putText("0x");
+    int64_t remaining = (bits + 7) / 8;
+    while (remaining > 0) {
+        int take = static_cast<int>((remaining - 1) % 8 + 1);
+        int64_t first = remaining - take;  // lowest byte of this word, counted from the least significant
+        uint64_t word = 0;
+        if (value) {
+            word = value->getWord(lo + 8 * first);
+            int64_t valid = bits - 8 * first;
+            if (valid < 64) word &= (uint64_t{1} << valid) - 1;
+        }
+        for (int j = take - 1; j >= 0; --j) {
+            auto byte = static_cast<uint8_t>(word >> (8 * j));
+            out.putByte(byte);
+            if (listing) {
+                listing->putByte(static_cast<uint8_t>(kDigits[byte >> 4]));
+                listing->putByte(static_cast<uint8_t>(kDigits[byte & 0xF]));
+            }
+        }
+        remaining -= take;
+    }
+}
+
+void qsvfHeaderTrailer(int isTrailer) {
+    if (isTrailer == 0) {
+        listText(strFormat("QREPEAT 0x%02X\n", static_cast<unsigned>(lQrepeatVal)));
+        writeOpcode(qsvf::QREPEAT);
+        binWrite(static_cast<uint64_t>(lQrepeatVal), 2);
+    } else {
+        listText("QCOMPLETE\n");
+        writeOpcode(qsvf::QCOMPLETE);
+    }
+}
+
+namespace {
+
+void writeRunTestZero() {
+    listText(strFormat("QRUNTEST 0x%08d\n", 0));
+    writeOpcode(qsvf::QRUNTEST);
+    binWrite(0, 8);
+    lTckRunCount = 0;
+}
+
+// The run-test reset before a scan written because some command other than
+// RUNTEST arrived.
+void runTestReset(int kind) {
+    if (kind == 1 && iRunTestFlag == 0 && lTckRunCount != 0) writeRunTestZero();
+}
+
+void writeSdrSize(int64_t size) {
+    listText(strFormat("QSDRSIZE 0x%08llX\n", static_cast<unsigned long long>(size)));
+    writeOpcode(qsvf::QSDRSIZE);
+    binWrite(static_cast<uint64_t>(size), 8);
+    lSdrSize = size;
+}
+
+void writeEmptyScan() {
+    listText("QSDRSIZE 00000000\nQSDR\n");
+    writeOpcode(qsvf::QSDRSIZE);
+    binWrite(0, 8);
+    writeOpcode(qsvf::QSDR);
+    lSdrSize = 0;
+}
+
+void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t total) {
+    const int64_t record = lFpgaRecSize;
+    writeSdrSize(record);
+    if (lTckRunCount != 0) writeRunTestZero();
+    if (record % 4 != 0) fatalError("Rec size must be multiple of 4");
+    const uint8_t first = tdo ? qsvf::QSDRTDOB : qsvf::QSDRB;
+    const uint8_t middle = tdo ? qsvf::QSDRTDOC : qsvf::QSDRC;
+    const uint8_t last = tdo ? qsvf::QSDRTDOE : qsvf::QSDRE;
+    auto piece = [&](int64_t lo, int64_t bits) {
+        bytePrint(&tdi, lo, bits);
+        if (tdo) {
+            listText(" ");
+            bytePrint(tdo, lo, bits);
+        }
+    };
+    auto opcode = [&](uint8_t code, bool newLine) {
+        std::string text = newLine ? "\n" : "";
+        text += qsvf::kOpcodes[code].mnemonic;
+        text += ' ';
+        listText(text);
+        writeOpcode(code);
+    };
+    opcode(first, false);
+    int64_t rest = total - record;
+    while (rest > 0) {
+        piece(total - rest - record, record);
+        if (rest <= record) {
+            if (rest != record) {
+                listText(strFormat("\nQSDRSIZE 0x%08llX", static_cast<unsigned long long>(rest)));
+                writeOpcode(qsvf::QSDRSIZE);
+                binWrite(static_cast<uint64_t>(rest), 8);
+                lSdrSize = rest;
+            }
+            opcode(last, true);
+        } else {
+            opcode(middle, true);
+        }
+        rest -= record;
+    }
+    piece(total - (record + rest), record + rest);
+    listText("\n");
+}
+
+}  // namespace
+
+void writeSirRecord() {
+    ScanPatterns scan = sirPatterns();
+    int64_t total = scan.totalBits();
+    CCombinedValue tdi = combinedTdi(scan, "pCL0");
+    if (total <= qsvf::kMaxQsirBits) {
+        listText(strFormat("QSIR 0x%02X ", static_cast<unsigned>(total)));
+        writeOpcode(qsvf::QSIR);
+        binWrite(static_cast<uint64_t>(total), 2);
+    } else {
+        listText(strFormat("QSIR2 0x%04X ", static_cast<unsigned>(total)));
+        writeOpcode(qsvf::QSIR2);
+        binWrite(static_cast<uint64_t>(total), 4);
+    }
+    bytePrint(&tdi, 0, total);
+    listText("\n");
+}
+
+void writeSir(int kind) {
+    if (iSirFlag != 1 || iInOrder == 1) return;
+    sirPatterns();
+    runTestReset(kind);
+    writeSirRecord();
+    iSirFlag = 0;
+    if (iV2Compatibility == 1 && lTckRunCount != 0) writeEmptyScan();
+}
+
+void writeSdr(int kind) {
+    if (iSdrFlag != 1) return;
+    ScanPatterns scan = sdrPatterns();
+    const int64_t total = scan.totalBits();
+    const bool split = iFpgaFormat == 1 && total > lFpgaRecSize;
+    const bool testTdo = iSkipTdoTest == 0 && scan.data->pTdo != nullptr;
+    const int64_t sizeBefore = lSdrSize;
+    if (!split && total != lSdrSize) writeSdrSize(total);
+    if (!split) {
+        if (!testTdo) {
+            if (!(pSdrMask == nullptr && total == sizeBefore)) {
+                pSdrMask.reset();
+                listText("QTDOMASK ");
+                writeOpcode(qsvf::QTDOMASK);
+                bytePrint(nullptr, 0, total);
+                listText("\n");
+            }
+        } else {
+            CCombinedValue mask = combinedMask(scan);
+            if (!compareHexData(mask, pSdrMask.get(), mask.digitCount())) {
+                pSdrMask = std::make_unique<CCombinedValue>(std::move(mask));
+                listText("QTDOMASK ");
+                writeOpcode(qsvf::QTDOMASK);
+                bytePrint(pSdrMask.get(), 0, total);
+                listText("\n");
+            }
+        }
+    }
+    CCombinedValue tdi = combinedTdi(scan, "pCL");
+    std::unique_ptr<CCombinedValue> tdo;
+    if (testTdo) tdo = std::make_unique<CCombinedValue>(combinedTdo(scan));
+    if (split) {
+        writeSplitSdr(tdi, tdo.get(), total);
+    } else {
+        runTestReset(kind);
+        bool plain = iOptUseQSDR == 1 && !testTdo;
+        listText(plain ? "QSDR " : "QSDRTDO ");
+        writeOpcode(plain ? qsvf::QSDR : qsvf::QSDRTDO);
+        bytePrint(&tdi, 0, total);
+        if (!plain) {
+            listText(" ");
+            bytePrint(tdo.get(), 0, total);
+        }
+        listText("\n");
+    }
+    iSdrFlag = 0;
+}
+
+}  // namespace svf

@@ -1,0 +1,35 @@
+// The QSVF record writer: the byte primitives (binWrite for integers,
+// bytePrint for vectors), the writers of the pending SIR and SDR with their
+// QSDRSIZE, QTDOMASK and run-test records and the FPGA splitting of long
+// scans, and the head and end of the stream.  Each record also becomes one
+// line of the text listing when -a is given.
+#ifndef SVF_QSVF_WRITER_H
+#define SVF_QSVF_WRITER_H
+
+#include <cstdint>
+#include <string_view>
+
+namespace svf {
+
+class CCombinedValue;
+
+// Writes value as digits/2 big-endian bytes (digits 2, 4 or 8).
+void binWrite(uint64_t value, int digits);
+// Writes bits lo .. lo+bits-1 of the value as a vector of ceil(bits/8)
+// bytes, and "0x" with two lowercase digits per byte to the listing; a
+// missing value writes an all-zero vector.
+void bytePrint(const CCombinedValue *value, int64_t lo, int64_t bits);
+void listText(std::string_view text);
+// Opcode byte to the output.
+void writeOpcode(uint8_t opcode);
+
+void qsvfHeaderTrailer(int isTrailer);
+void writeSir(int kind);
+void writeSdr(int kind);
+// The SIR record itself (QSIR or QSIR2 with its TDI), without the
+// run-test reset; used by the pending writer and by the in-order mode.
+void writeSirRecord();
+
+}  // namespace svf
+
+#endif  // SVF_QSVF_WRITER_H

@@ -1,0 +1,297 @@
+// Scan data: field storage and bit access, the pattern reuse rules, and the
+// readers of the SVF scan operands.  readSvfHexData walks the input buffer
+// directly, one table lookup per character, because the scan values of FPGA
+// files run to tens of millions of digits.
+#include "tap_data.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "diagnostics.h"
+#include "file_channel.h"
+#include "prog_state.h"
+
+namespace svf {
+
+// ---- CTapField ------------------------------------------------------------
+
+void CTapField::initTapField(int64_t bits) {
+    lBitLen = bits;
+    lDigitCount = (bits + 3) / 4;
+    lByteCount = (bits + 7) / 8;
+    lRotOffset = 0;
+    pData.clear();
+}
+
+void CTapField::setDigits(const uint8_t *digits, int64_t count) {
+    int64_t kept = std::min(count, lDigitCount);
+    const uint8_t *last = digits + count - 1;  // least significant digit
+    pData.assign(static_cast<size_t>((kept + 1) / 2), 0);
+    for (int64_t d = 0; d < kept; ++d) {
+        uint8_t digit = last[-d];
+        pData[static_cast<size_t>(d / 2)] |= static_cast<uint8_t>((d & 1) ? digit << 4 : digit);
+    }
+    int64_t usedBits = static_cast<int64_t>(pData.size()) * 8;
+    if (usedBits > lBitLen && !pData.empty()) {
+        size_t top = static_cast<size_t>(lBitLen / 8);
+        if (top < pData.size()) {
+            pData[top] &= static_cast<uint8_t>((1u << (lBitLen % 8)) - 1);
+            pData.resize(top + (pData[top] != 0 ? 1 : 0));
+        }
+    }
+    while (!pData.empty() && pData.back() == 0) pData.pop_back();
+    lRotOffset = lDigitCount > 0 ? (lDigitCount - kept) % lDigitCount : 0;
+}
+
+int CTapField::getTapDataChar(int64_t position, int logical) const {
+    rangeCheck(1, position, 0, lDigitCount - 1, logical ? "gtdc" : "Hgtdc", SEV_ERROR);
+    int64_t d = logical ? position : (position - lRotOffset + lDigitCount) % lDigitCount;
+    size_t byte = static_cast<size_t>(d / 2);
+    if (byte >= pData.size()) return 0;
+    return (d & 1) ? pData[byte] >> 4 : pData[byte] & 0x0F;
+}
+
+int CTapField::getTapBit(int64_t bit) const {
+    rangeCheck(1, bit, 0, lBitLen - 1, "gtb", SEV_ERROR);
+    size_t byte = static_cast<size_t>(bit / 8);
+    return byte < pData.size() ? (pData[byte] >> (bit % 8)) & 1 : 0;
+}
+
+uint64_t CTapField::getBits(int64_t offset, int count) const {
+    size_t size = pData.size();
+    size_t byte = static_cast<size_t>(offset >> 3);
+    if (byte >= size) return 0;
+    int shift = static_cast<int>(offset & 7);
+    uint64_t word = 0;
+    if (byte + 8 <= size) {
+        for (int i = 7; i >= 0; --i) word = (word << 8) | pData[byte + static_cast<size_t>(i)];
+    } else {
+        for (size_t i = size; i-- > byte;) word = (word << 8) | pData[i];
+    }
+    uint64_t result = word >> shift;
+    if (shift != 0 && count > 64 - shift && byte + 8 < size) result |= uint64_t{pData[byte + 8]} << (64 - shift);
+    if (count < 64) result &= (uint64_t{1} << count) - 1;
+    return result;
+}
+
+bool CTapField::hasOneBit() const {
+    return std::any_of(pData.begin(), pData.end(), [](uint8_t b) { return b != 0; });
+}
+
+// ---- CTapPattern ----------------------------------------------------------
+
+int CTapPattern::setPattern(int64_t length, FieldPtr tdi, FieldPtr tdo, FieldPtr mask, FieldPtr smask) {
+    if (length == 0) {
+        pTdi.reset();
+        pTdo.reset();
+        pMask.reset();
+        pSmask.reset();
+        lLength = 0;
+        return 0;
+    }
+    if (length != lLength) {
+        if (!tdi) {
+            warning("TDI data required");
+            return 1;
+        }
+        pTdi = std::move(tdi);
+        pSmask = std::move(smask);
+        pMask = std::move(mask);
+    } else {
+        if (tdi) pTdi = std::move(tdi);
+        if (smask) pSmask = std::move(smask);
+        if (mask) pMask = std::move(mask);
+    }
+    pTdo = std::move(tdo);
+    lLength = length;
+    return 0;
+}
+
+int64_t CTapPattern::getPattern(FieldPtr *tdi, FieldPtr *tdo, FieldPtr *mask, FieldPtr *smask) const {
+    if (tdi) *tdi = pTdi;
+    if (tdo) *tdo = pTdo;
+    if (mask) *mask = pMask;
+    if (smask) *smask = pSmask;
+    return lLength;
+}
+
+// ---- Reading the operands -------------------------------------------------
+
+namespace {
+
+// Character classes of the scan-data reader.
+enum : uint8_t { HEX_SPACE = 16, HEX_NEWLINE = 17, HEX_CLOSE = 18, HEX_OTHER = 19 };
+
+constexpr std::array<uint8_t, 256> makeHexClass() {
+    std::array<uint8_t, 256> table{};
+    for (auto &entry : table) entry = HEX_OTHER;
+    for (int c = '0'; c <= '9'; ++c) table[static_cast<size_t>(c)] = static_cast<uint8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) table[static_cast<size_t>(c)] = static_cast<uint8_t>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c) table[static_cast<size_t>(c)] = static_cast<uint8_t>(c - 'A' + 10);
+    for (int c : {' ', '\t', '\v', '\f', '\r'}) table[static_cast<size_t>(c)] = HEX_SPACE;
+    table['\n'] = HEX_NEWLINE;
+    table[')'] = HEX_CLOSE;
+    return table;
+}
+constexpr std::array<uint8_t, 256> kHexClass = makeHexClass();
+
+constexpr int64_t kProgressStep = 200000;
+
+// Collects the digits of one value in text order; once the value's digit
+// count is reached, further digits overwrite the oldest ones circularly.
+class DigitCollector {
+public:
+    DigitCollector(int64_t digitCount, FileChannel &channel) : count(digitCount), channel(channel) {
+        digits.reserve(static_cast<size_t>(std::min<int64_t>(count, 1 << 16)));
+    }
+    void add(uint8_t digit) {
+        if (read < count) {
+            digits.push_back(digit);
+        } else {
+            uint8_t &slot = digits[static_cast<size_t>(read % count)];
+            if (slot != 0) warning("Ignoring excess MSB chars in field", &channel);
+            slot = digit;
+        }
+        ++read;
+    }
+    bool filling() const { return read < count; }
+    // Physical position the next digit goes to, less one: the reader's p.
+    int64_t position() const { return count - 1 - ((read - 1) % count) - 1; }
+    // The kept digits in text order.
+    std::vector<uint8_t> &finish() {
+        if (read > count)
+            std::rotate(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(read % count), digits.end());
+        return digits;
+    }
+    int64_t total() const { return read; }
+    std::vector<uint8_t> digits;
+
+private:
+    int64_t count;
+    int64_t read = 0;
+    FileChannel &channel;
+};
+
+[[noreturn]] void missingClose(FileChannel &channel) { fatalError("Token [)] not found", &channel); }
+
+}  // namespace
+
+std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel) {
+    lexNeed(channel, "(");
+    if (std::strcmp(channel.sToken, "(") != 0) fatalError("Token [(] not found", &channel);
+    auto field = std::make_shared<CTapField>(bits);
+    DigitCollector collector(field->lDigitCount, channel);
+    bool progress = iDbg_StatusUpdate == 1;
+    bool progressShown = false;
+
+    // One character of the value; returns true at the closing parenthesis.
+    auto handle = [&](int c) -> bool {
+        uint8_t cls = kHexClass[static_cast<size_t>(c)];
+        if (cls < 16) {
+            collector.add(cls);
+            if (progress) {
+                int64_t p = collector.position();
+                if (p > 0 && p % kProgressStep == 0) {
+                    statusMsg(strFormat("*** Reading hex char #%8lld", static_cast<long long>(p)), MSG_PROGRESS, 1, 0);
+                    progressShown = true;
+                }
+            }
+            return false;
+        }
+        if (cls == HEX_SPACE || cls == HEX_NEWLINE) return false;
+        if (cls == HEX_CLOSE) return true;
+        fatalError(strFormat("Invalid SVF data [%c]", c), &channel);
+    };
+
+    bool done = false;
+    if (channel.iCharState != kStateNormal) {
+        getFChanChar(channel, 0);
+        done = handle(channel.iCurChar);
+    }
+    while (!done) {
+        if (progress || (FileChannel::srcStoring() && channel.lSrcLineLen < 69)) {
+            // Slow path: the command text is still being stored for the echo,
+            // or progress is shown.
+            getFChanChar(channel, 0);
+            if (channel.atEof()) missingClose(channel);
+            done = handle(channel.iCurChar);
+            continue;
+        }
+        const unsigned char *data = channel.bufferData();
+        size_t &pos = channel.bufferPos();
+        size_t len = channel.bufferLen();
+        while (pos < len) {
+            unsigned char c = data[pos++];
+            uint8_t cls = kHexClass[c];
+            if (cls < 16) {
+                collector.add(cls);
+                continue;
+            }
+            if (cls == HEX_SPACE) continue;
+            if (cls == HEX_NEWLINE) {
+                ++channel.lLineNum;
+                continue;
+            }
+            channel.iCurChar = c;
+            if (cls == HEX_CLOSE) {
+                done = true;
+                break;
+            }
+            fatalError(strFormat("Invalid SVF data [%c]", c), &channel);
+        }
+        if (!done && !channel.refill()) {
+            channel.markEof();
+            missingClose(channel);
+        }
+    }
+    if (progressShown) statusMsg("", MSG_CLEAR_AFTER, 1, 0);
+
+    std::vector<uint8_t> &digits = collector.finish();
+    int64_t rest = bits % 4;
+    if (rest != 0 && collector.total() >= field->lDigitCount && !digits.empty()) {
+        int top = digits.front();
+        if ((top >> rest) != 0)
+            warning(strFormat("1's in %lld MSB bits of leading hex char (%X) will be ignored",
+                              static_cast<long long>(4 - rest), top),
+                    &channel);
+    }
+    field->setDigits(digits.data(), static_cast<int64_t>(digits.size()));
+    return field;
+}
+
+int64_t readTapData(FileChannel &channel, int isScan, FieldPtr &tdi, FieldPtr &tdo, FieldPtr &mask,
+                    FieldPtr &smask) {
+    int64_t length = lGetLong(kPositiveOnly, channel);
+    if (length < 1) {
+        if (isScan) fatalError("Data length must be > 0", &channel);
+        do {
+            lexNeed(channel, ";");
+        } while (std::strcmp(channel.sToken, ";") != 0);
+        return 0;
+    }
+    static constexpr const char *kKeywords[4] = {"tdi", "tdo", "mask", "smask"};
+    FieldPtr *slots[4] = {&tdi, &tdo, &mask, &smask};
+    bool given[4] = {false, false, false, false};
+    lexNeed(channel, ";");
+    while (std::strcmp(channel.sToken, ";") != 0) {
+        int which = -1;
+        for (int i = 0; i < 4; ++i)
+            if (std::strcmp(channel.sToken, kKeywords[i]) == 0) which = i;
+        if (which < 0) {
+            if (channel.iTokenType == TOK_WORD)
+                fatalError(strFormat("Invalid SDR format [%s]", channel.sToken), &channel);
+            break;
+        }
+        if (given[which]) break;
+        given[which] = true;
+        *slots[which] = readSvfHexData(length, channel);
+        lexNeed(channel, ";");
+    }
+    if (std::strcmp(channel.sToken, ";") != 0)
+        fatalError(strFormat("Unknown token or %s already specified", channel.sToken), &channel);
+    if (mask && tdo && !mask->hasOneBit()) tdo.reset();
+    return length;
+}
+
+}  // namespace svf
