@@ -237,8 +237,11 @@ int reload_environment(Run &r)
     if (slot < 0)
         return 2;
     r.env_slot = slot;
-    if (vm_read_file(slot) != 0)
+    // Counted as an error, so that a tool ending through pt_exit ends with 2.
+    if (const int status = vm_read_file(slot); status != 0) {
+        pt_err(status, vm_data(slot).c_str());
         return 2;
+    }
     vm_use_file(slot);
     if (vm_frame_size(0) != VM_ENVIRONMENT_SIZE || !vm_frame_ptr(0)) {
         std::printf("\nvmF%d:%s,Invalid database! frame %d size=%d should be %d!\n", 2023,
