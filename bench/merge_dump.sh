@@ -37,22 +37,27 @@ with open(path, "wb") as out:
 PY
 }
 
-# Runs a command five times; prints "<median seconds> <max RSS KB>".
+# Runs a command five times; prints "<median wall seconds> <median CPU
+# seconds (user + system)> <max RSS KB>".  The CPU time shows what the
+# program costs when other work shares the machine.
 measure() {
-    local times=() rss=0
+    local walls=() cpus=() rss=0
     for _ in 1 2 3 4 5; do
-        /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null
-        read -r t m <"$work/time"
-        times+=("$t")
+        /usr/bin/time -f '%e %U %S %M' -o "$work/time" "$@" >/dev/null
+        read -r t u s m <"$work/time"
+        walls+=("$t")
+        cpus+=("$(awk -v u="$u" -v s="$s" 'BEGIN { print u + s }')")
         ((m > rss)) && rss=$m
     done
-    printf '%s\n' "${times[@]}" | sort -n | sed -n 3p | tr '\n' ' '
-    echo "$rss"
+    local wall cpu
+    wall=$(printf '%s\n' "${walls[@]}" | sort -n | sed -n 3p)
+    cpu=$(printf '%s\n' "${cpus[@]}" | sort -n | sed -n 3p)
+    echo "$wall $cpu $rss"
 }
 
-report() {  # name, input bytes, seconds, rss
-    awk -v n="$1" -v b="$2" -v s="$3" -v r="$4" \
-        'BEGIN { printf "%-34s %8.1f MB input  median %6.3f s  %7.0f MB/s  max RSS %6.1f MB\n", n, b / 1e6, s, (s > 0 ? b / 1e6 / s : 0), r / 1024 }'
+report() {  # name, input bytes, wall seconds, CPU seconds, rss
+    awk -v n="$1" -v b="$2" -v s="$3" -v c="$4" -v r="$5" \
+        'BEGIN { printf "%-30s %6.1f MB in  median %6.3f s  %5.0f MB/s  (CPU %5.3f s)  max RSS %5.1f MB\n", n, b / 1e6, s, (s > 0 ? b / 1e6 / s : 0), c, r / 1024 }'
 }
 
 generate 256 "$work/a.qsvf"
@@ -61,12 +66,12 @@ generate 64 "$work/c.qsvf"
 generate 32 "$work/s.qsvf"
 sa=$(stat -c %s "$work/a.qsvf"); sc=$(stat -c %s "$work/c.qsvf"); ss=$(stat -c %s "$work/s.qsvf")
 
-read -r t m < <(measure "$merge" -d -o "$work/out.qsvf" -i "$work/a.qsvf" -i "$work/b.qsvf")
-report "MergeQSVF two 256 MB streams" $((2 * sa)) "$t" "$m"
-read -r t m < <(measure "$merge" -d -o "$work/out.qsvf" -i "$work/s.qsvf" -i "$work/s.qsvf")
-report "MergeQSVF two 32 MB streams" $((2 * ss)) "$t" "$m"
+read -r t c m < <(measure "$merge" -d -o "$work/out.qsvf" -i "$work/a.qsvf" -i "$work/b.qsvf")
+report "MergeQSVF two 256 MB streams" $((2 * sa)) "$t" "$c" "$m"
+read -r t c m < <(measure "$merge" -d -o "$work/out.qsvf" -i "$work/s.qsvf" -i "$work/s.qsvf")
+report "MergeQSVF two 32 MB streams" $((2 * ss)) "$t" "$c" "$m"
 rm -f "$work/out.qsvf"
-read -r t m < <(measure "$dump" "$work/c.qsvf" "$work/out.txt")
-report "qsvf2ascii 64 MB stream" "$sc" "$t" "$m"
-read -r t m < <(measure "$dump" "$work/s.qsvf" "$work/out.txt")
-report "qsvf2ascii 32 MB stream" "$ss" "$t" "$m"
+read -r t c m < <(measure "$dump" "$work/c.qsvf" "$work/out.txt")
+report "qsvf2ascii 64 MB stream" "$sc" "$t" "$c" "$m"
+read -r t c m < <(measure "$dump" "$work/s.qsvf" "$work/out.txt")
+report "qsvf2ascii 32 MB stream" "$ss" "$t" "$c" "$m"
