@@ -7,8 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -105,6 +110,37 @@ TEST_F(ErrorSystemTest, PTErrorHandlerReportsTheMessageCode) {
     EXPECT_EQ(PTErrorHandler(ErrorCode(3, 0), 2, nullptr), 1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(err_last_code(), 3 * 16777216 + 2 * 65536);
+}
+
+TEST_F(ErrorSystemTest, PTErrorHandlerPassesTheArgumentsOn) {
+    // A catalogue of our own for component 17 ("epld_ro").
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("lmr_errors_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "epld_ro.txt") << "17 Value %s is bad in %s.\\n\n18 Nets without driver: %s.\\n\n";
+    pt_set_catalogue_dir(folder.c_str());
+
+    const int warnings = err_get_total(1);
+    testing::internal::CaptureStdout();
+    LMRError(ErrorCode(17, 17), 1, "abc", "net7");
+    const std::string direct = testing::internal::GetCapturedStdout();
+
+    // Collected texts arrive as the one argument of the flushed error.
+    LMRError.SetErrorHandler(CollectErrorHandler1);
+    LMRError(ErrorCode(17, 18), 1, "a");
+    LMRError(ErrorCode(17, 18), 1, "b");
+    LMRError.SetErrorHandler(PTErrorHandler);
+    testing::internal::CaptureStdout();
+    ErrorSystem toMessages(PTErrorHandler);
+    FlushGlobalErrorList(toMessages);
+    const std::string flushed = testing::internal::GetCapturedStdout();
+
+    pt_set_catalogue_dir(nullptr);
+    std::filesystem::remove_all(folder);
+    EXPECT_NE(direct.find("Value abc is bad in net7.\n"), std::string::npos) << direct;
+    EXPECT_NE(flushed.find("Nets without driver: a, b.\n"), std::string::npos) << flushed;
+    EXPECT_EQ(err_get_total(1), warnings + 2);
+    EXPECT_EQ(err_last_code(), 17 * 16777216 + 65536 + 18);
 }
 
 namespace {
