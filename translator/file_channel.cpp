@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "diagnostics.h"
 #include "prog_state.h"
 #include "qsvf_format.h"
@@ -14,10 +16,9 @@ namespace svf {
 namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
 
-void copyToken(char *target, const char *source) {
-    size_t n = strnlen(source, 99);
-    std::memcpy(target, source, n);
-    target[n] = '\0';
+void copyToken(char *target, const char *source, size_t length) {
+    std::memcpy(target, source, length);
+    target[length] = '\0';
 }
 }  // namespace
 
@@ -33,6 +34,7 @@ FileChannel::~FileChannel() {
 
 void FileChannel::resetChannel() {
     sLastToken[0] = sToken[0] = sLcToken[0] = '\0';
+    lTokenLen = 0;
     resetSrcLineBuf();
     lLineNum = 1;
     iCurChar = 0;
@@ -56,9 +58,14 @@ void FileChannel::ensureBuffer() {
 
 bool FileChannel::refill() {
     if (!pFile || bEof) return false;
+    if (lInputSize == -2) {
+        struct stat info {};
+        lInputSize = (fstat(fileno(pFile), &info) == 0 && S_ISREG(info.st_mode)) ? info.st_size : -1;
+    }
     ensureBuffer();
     pos = 0;
     len = std::fread(buf.get(), 1, cap, pFile);
+    lConsumed += static_cast<int64_t>(len);
     return len > 0;
 }
 
@@ -131,6 +138,7 @@ void getNum(int firstChar, FileChannel &channel) {
         channel.sToken[n++] = static_cast<char>(c);
     }
     channel.sToken[n] = '\0';
+    channel.lTokenLen = n;
     channel.iTokenType = isWord ? TOK_WORD : TOK_NUMBER;
 }
 
@@ -157,6 +165,7 @@ void getToken(FileChannel &channel) {
             token[n++] = static_cast<char>(d);
         }
         token[n] = '\0';
+        channel.lTokenLen = n;
         channel.iTokenType = TOK_WORD;
         return;
     }
@@ -166,6 +175,7 @@ void getToken(FileChannel &channel) {
     }
     if (c == '!') {
         token[0] = '\0';
+        channel.lTokenLen = 0;
         channel.iTokenType = TOK_SPACE;
         skipComments(channel, "!");
         return;
@@ -175,6 +185,7 @@ void getToken(FileChannel &channel) {
             getFChanChar(channel, 0);
             if (!channel.atEof() && channel.iCurChar == '/') {
                 token[0] = '\0';
+                channel.lTokenLen = 0;
                 channel.iTokenType = TOK_SPACE;
                 skipComments(channel, "//");
                 return;
@@ -183,11 +194,13 @@ void getToken(FileChannel &channel) {
         }
         token[0] = '/';
         token[1] = '\0';
+        channel.lTokenLen = 1;
         channel.iTokenType = TOK_PUNCT;
         return;
     }
     token[0] = static_cast<char>(c);
     token[1] = '\0';
+    channel.lTokenLen = 1;
     if (isAsciiPunct(c))
         channel.iTokenType = TOK_PUNCT;
     else if (isAsciiSpace(c))
@@ -204,12 +217,12 @@ void lex(FileChannel &channel, int keepSpace) {
     for (;;) {
         if (channel.atEof()) return;
         getToken(channel);
-        copyToken(channel.sLastToken, channel.sToken);
+        copyToken(channel.sLastToken, channel.sToken, channel.lTokenLen);
         if (channel.atEof()) return;
         if (channel.iTokenType == TOK_SPACE && keepSpace == 1) return;
         if (channel.iTokenType != TOK_SPACE) {
-            strCaseConvert(channel.sToken, sizeof channel.sToken, 0);
-            copyToken(channel.sLcToken, channel.sToken);
+            strCaseConvert(channel.sToken, channel.lTokenLen, 0);
+            copyToken(channel.sLcToken, channel.sToken, channel.lTokenLen);
             return;
         }
     }

@@ -45,6 +45,7 @@ public:
     int iTokenState = kStateNormal;
     int iCharState = kStateNormal;
     int iTokenType = TOK_SPACE;
+    size_t lTokenLen = 0;  // length of sToken as read
     long lWarnCount = 0;
     long lErrCount = 0;
     FileChannel *pNext = nullptr;
@@ -78,6 +79,10 @@ public:
     size_t bufferLen() const { return len; }
     bool refill();
     void markEof() { bEof = true; }
+    // Bytes of the input not read yet, or -1 when the size is unknown.
+    int64_t remainingInput() const {
+        return lInputSize < 0 ? -1 : lInputSize - lConsumed + static_cast<int64_t>(len - pos);
+    }
 
     // Buffered output.
     void putByte(uint8_t byte) {
@@ -95,6 +100,8 @@ private:
     size_t len = 0;
     size_t cap = 0;
     bool bEof = false;
+    int64_t lInputSize = -2;  // -2: not looked up yet; -1: unknown
+    int64_t lConsumed = 0;    // bytes read from the file into the buffer so far
 };
 
 void makeChannel(FileChannel *&channel, const std::string &name);

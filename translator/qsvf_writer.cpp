@@ -4,6 +4,10 @@
 // player's state, and long FPGA scans split into QSDRB/C/E pieces.
 #include "qsvf_writer.h"
 
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+
 #include "combine.h"
 #include "diagnostics.h"
 #include "file_channel.h"
@@ -14,6 +18,16 @@ namespace svf {
 
 void listText(std::string_view text) {
     if (pFC_Ascii) pFC_Ascii->putText(text);
+}
+
+void listFormat(const char *format, ...) {
+    if (!pFC_Ascii) return;
+    char text[128];
+    va_list args;
+    va_start(args, format);
+    int size = std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (size > 0) pFC_Ascii->putText(std::string_view(text, std::min<size_t>(static_cast<size_t>(size), sizeof text - 1)));
 }
 
 void writeOpcode(uint8_t opcode) {
@@ -58,7 +72,7 @@ void bytePrint(const CCombinedValue *value, int64_t lo, int64_t bits) {
 
 void qsvfHeaderTrailer(int isTrailer) {
     if (isTrailer == 0) {
-        listText(strFormat("QREPEAT 0x%02X\n", static_cast<unsigned>(lQrepeatVal)));
+        listFormat("QREPEAT 0x%02X\n", static_cast<unsigned>(lQrepeatVal));
         writeOpcode(qsvf::QREPEAT);
         binWrite(static_cast<uint64_t>(lQrepeatVal), 2);
     } else {
@@ -70,7 +84,7 @@ void qsvfHeaderTrailer(int isTrailer) {
 namespace {
 
 void writeRunTestZero() {
-    listText(strFormat("QRUNTEST 0x%08d\n", 0));
+    listFormat("QRUNTEST 0x%08d\n", 0);
     writeOpcode(qsvf::QRUNTEST);
     binWrite(0, 8);
     lTckRunCount = 0;
@@ -83,7 +97,7 @@ void runTestReset(int kind) {
 }
 
 void writeSdrSize(int64_t size) {
-    listText(strFormat("QSDRSIZE 0x%08llX\n", static_cast<unsigned long long>(size)));
+    listFormat("QSDRSIZE 0x%08llX\n", static_cast<unsigned long long>(size));
     writeOpcode(qsvf::QSDRSIZE);
     binWrite(static_cast<uint64_t>(size), 8);
     lSdrSize = size;
@@ -125,7 +139,7 @@ void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t
         piece(total - rest - record, record);
         if (rest <= record) {
             if (rest != record) {
-                listText(strFormat("\nQSDRSIZE 0x%08llX", static_cast<unsigned long long>(rest)));
+                listFormat("\nQSDRSIZE 0x%08llX", static_cast<unsigned long long>(rest));
                 writeOpcode(qsvf::QSDRSIZE);
                 binWrite(static_cast<uint64_t>(rest), 8);
                 lSdrSize = rest;
@@ -147,11 +161,11 @@ void writeSirRecord() {
     int64_t total = scan.totalBits();
     CCombinedValue tdi = combinedTdi(scan, "pCL0");
     if (total <= qsvf::kMaxQsirBits) {
-        listText(strFormat("QSIR 0x%02X ", static_cast<unsigned>(total)));
+        listFormat("QSIR 0x%02X ", static_cast<unsigned>(total));
         writeOpcode(qsvf::QSIR);
         binWrite(static_cast<uint64_t>(total), 2);
     } else {
-        listText(strFormat("QSIR2 0x%04X ", static_cast<unsigned>(total)));
+        listFormat("QSIR2 0x%04X ", static_cast<unsigned>(total));
         writeOpcode(qsvf::QSIR2);
         binWrite(static_cast<uint64_t>(total), 4);
     }

@@ -20,6 +20,8 @@ void binWrite(uint64_t value, int digits);
 // missing value writes an all-zero vector.
 void bytePrint(const CCombinedValue *value, int64_t lo, int64_t bits);
 void listText(std::string_view text);
+// printf-style listing text, composed only when the listing is open.
+void listFormat(const char *format, ...) __attribute__((format(printf, 1, 2)));
 // Opcode byte to the output.
 void writeOpcode(uint8_t opcode);
 

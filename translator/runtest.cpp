@@ -250,8 +250,8 @@ void doRunTest(FileChannel &channel) {
     if (count > int64_t{UINT32_MAX}) limitError("RUNTEST count", std::to_string(count), UINT32_MAX, &channel);
 
     if (giUseQwait == 1) {
-        listText(strFormat("QWAIT 0x%02X 0x%02X 0x%08llX\n", static_cast<unsigned>(tap.runState),
-                           static_cast<unsigned>(tap.runEndState), static_cast<unsigned long long>(count) & 0xFFFFFFFFull));
+        listFormat("QWAIT 0x%02X 0x%02X 0x%08llX\n", static_cast<unsigned>(tap.runState),
+                           static_cast<unsigned>(tap.runEndState), static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
         writeOpcode(qsvf::QWAIT);
         binWrite(tap.runState, 2);
         binWrite(tap.runEndState, 2);
@@ -259,7 +259,7 @@ void doRunTest(FileChannel &channel) {
         return;
     }
     if (count != lTckRunCount) {
-        listText(strFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull));
+        listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
         writeOpcode(qsvf::QRUNTEST);
         binWrite(static_cast<uint64_t>(count), 8);
         lTckRunCount = count;

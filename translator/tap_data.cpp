@@ -44,6 +44,21 @@ void CTapField::setDigits(const uint8_t *digits, int64_t count) {
     lRotOffset = lDigitCount > 0 ? (lDigitCount - kept) % lDigitCount : 0;
 }
 
+void CTapField::takeValueBytes(std::vector<uint8_t> bytes, int64_t digits) {
+    pData = std::move(bytes);
+    if (static_cast<int64_t>(pData.size()) * 8 > lBitLen) {
+        size_t top = static_cast<size_t>(lBitLen / 8);
+        if (top < pData.size()) {
+            pData[top] &= static_cast<uint8_t>((1u << (lBitLen % 8)) - 1);
+            pData.resize(top + 1);
+        }
+    }
+    while (!pData.empty() && pData.back() == 0) pData.pop_back();
+    pData.shrink_to_fit();
+    int64_t kept = std::min(digits, lDigitCount);
+    lRotOffset = lDigitCount > 0 ? (lDigitCount - kept) % lDigitCount : 0;
+}
+
 int CTapField::getTapDataChar(int64_t position, int logical) const {
     rangeCheck(1, position, 0, lDigitCount - 1, logical ? "gtdc" : "Hgtdc", SEV_ERROR);
     int64_t d = logical ? position : (position - lRotOffset + lDigitCount) % lDigitCount;
@@ -138,38 +153,81 @@ constexpr std::array<uint8_t, 256> kHexClass = makeHexClass();
 
 constexpr int64_t kProgressStep = 200000;
 
-// Collects the digits of one value in text order; once the value's digit
-// count is reached, further digits overwrite the oldest ones circularly.
+// Collects the digits of one value.  Until the value's digit count is
+// reached the digits are packed two to a byte in text order (high nibble
+// first), which reversed is the value's own little-endian byte layout; the
+// storage is sized from what is left of the input, so it never grows.  A
+// text with more digits than the length needs (rare) continues in a
+// circular buffer of one digit per byte, overwriting the oldest digits.
 class DigitCollector {
 public:
     DigitCollector(int64_t digitCount, FileChannel &channel) : count(digitCount), channel(channel) {
-        digits.reserve(static_cast<size_t>(std::min<int64_t>(count, 1 << 16)));
+        int64_t expected = count;
+        int64_t remaining = channel.remainingInput();
+        if (remaining >= 0) expected = std::min(expected, remaining);
+        packed.reserve(static_cast<size_t>((std::min<int64_t>(expected, int64_t{1} << 40) + 1) / 2));
     }
-    void add(uint8_t digit) {
-        if (read < count) {
-            digits.push_back(digit);
-        } else {
-            uint8_t &slot = digits[static_cast<size_t>(read % count)];
-            if (slot != 0) warning("Ignoring excess MSB chars in field", &channel);
-            slot = digit;
-        }
+    bool packing() const { return !wrapped && read < count; }
+    // Appends a digit while packing.
+    void pack(uint8_t digit) {
+        if (read & 1)
+            packed.back() |= digit;
+        else
+            packed.push_back(static_cast<uint8_t>(digit << 4));
         ++read;
     }
-    bool filling() const { return read < count; }
+    void add(uint8_t digit) {
+        if (packing()) {
+            pack(digit);
+            return;
+        }
+        if (!wrapped) {
+            ring.resize(static_cast<size_t>(count));
+            for (int64_t i = 0; i < count; ++i)
+                ring[static_cast<size_t>(i)] = (i & 1) ? packed[static_cast<size_t>(i / 2)] & 0x0F
+                                                        : packed[static_cast<size_t>(i / 2)] >> 4;
+            std::vector<uint8_t>().swap(packed);
+            wrapped = true;
+        }
+        uint8_t &slot = ring[static_cast<size_t>(read % count)];
+        if (slot != 0) warning("Ignoring excess MSB chars in field", &channel);
+        slot = digit;
+        ++read;
+    }
     // Physical position the next digit goes to, less one: the reader's p.
     int64_t position() const { return count - 1 - ((read - 1) % count) - 1; }
-    // The kept digits in text order.
-    std::vector<uint8_t> &finish() {
-        if (read > count)
-            std::rotate(digits.begin(), digits.begin() + static_cast<std::ptrdiff_t>(read % count), digits.end());
-        return digits;
-    }
     int64_t total() const { return read; }
-    std::vector<uint8_t> digits;
+    // The most significant digit of the value when the text filled it.
+    int leadingDigit() const {
+        if (wrapped) return ring[static_cast<size_t>(read % count)];
+        return read == count && !packed.empty() ? packed.front() >> 4 : 0;
+    }
+    void storeInto(CTapField &field) {
+        if (wrapped) {
+            std::rotate(ring.begin(), ring.begin() + static_cast<std::ptrdiff_t>(read % count), ring.end());
+            field.setDigits(ring.data(), static_cast<int64_t>(ring.size()));
+            return;
+        }
+        if (read & 1) {
+            // Shift one nibble down so the bytes are the value's big-endian
+            // bytes with a leading 0 digit.
+            uint8_t carry = 0;
+            for (uint8_t &byte : packed) {
+                uint8_t next = static_cast<uint8_t>(byte << 4);
+                byte = static_cast<uint8_t>(carry | (byte >> 4));
+                carry = next;
+            }
+        }
+        std::reverse(packed.begin(), packed.end());
+        field.takeValueBytes(std::move(packed), read);
+    }
+    std::vector<uint8_t> packed;
 
 private:
     int64_t count;
     int64_t read = 0;
+    bool wrapped = false;
+    std::vector<uint8_t> ring;
     FileChannel &channel;
 };
 
@@ -225,7 +283,10 @@ std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel) {
             unsigned char c = data[pos++];
             uint8_t cls = kHexClass[c];
             if (cls < 16) {
-                collector.add(cls);
+                if (collector.packing())
+                    collector.pack(cls);
+                else
+                    collector.add(cls);
                 continue;
             }
             if (cls == HEX_SPACE) continue;
@@ -247,16 +308,15 @@ std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel) {
     }
     if (progressShown) statusMsg("", MSG_CLEAR_AFTER, 1, 0);
 
-    std::vector<uint8_t> &digits = collector.finish();
     int64_t rest = bits % 4;
-    if (rest != 0 && collector.total() >= field->lDigitCount && !digits.empty()) {
-        int top = digits.front();
+    if (rest != 0 && collector.total() >= field->lDigitCount) {
+        int top = collector.leadingDigit();
         if ((top >> rest) != 0)
             warning(strFormat("1's in %lld MSB bits of leading hex char (%X) will be ignored",
                               static_cast<long long>(4 - rest), top),
                     &channel);
     }
-    field->setDigits(digits.data(), static_cast<int64_t>(digits.size()));
+    collector.storeInto(*field);
     return field;
 }
 

@@ -49,6 +49,8 @@ public:
     // the last lDigitCount of them count, with missing leading digits 0.
     // Bits above the length in the top digit are cleared.
     void setDigits(const uint8_t *digits, int64_t count);
+    // Takes the value's little-endian bytes as read from `digits` digits.
+    void takeValueBytes(std::vector<uint8_t> bytes, int64_t digits);
 };
 
 using FieldPtr = std::shared_ptr<const CTapField>;

@@ -99,7 +99,7 @@ void addTapTransition(int tms, TapState state, int emit) {
     char name[16];
     getTapStateName(state, name, &giQtapState);
     if (iOptMinQstateUsage == 1 && giQtapState != STATE_RESET && giQtapState != STATE_IDLE) return;
-    listText(strFormat("QSTATE 0x%02x\n", static_cast<unsigned>(giQtapState)));
+    listFormat("QSTATE 0x%02x\n", static_cast<unsigned>(giQtapState));
     writeOpcode(QSTATE);
     binWrite(static_cast<uint64_t>(giQtapState), 2);
 }
@@ -152,7 +152,7 @@ void doState(FileChannel &channel) {
 
 void writeEndStateRecord(int which, int operand) {
     if (iQsvfExt != 1) return;
-    listText(strFormat("%s 0x%02X\n", which == 0 ? "QENDIR" : "QENDDR", static_cast<unsigned>(operand)));
+    listFormat("%s 0x%02X\n", which == 0 ? "QENDIR" : "QENDDR", static_cast<unsigned>(operand));
     writeOpcode(which == 0 ? QENDIR : QENDDR);
     binWrite(static_cast<uint64_t>(operand), 2);
 }
