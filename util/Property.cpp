@@ -15,6 +15,26 @@
 Property *NameValueTable = nullptr;
 unsigned long TraversalMark = 0;
 
+// Under the address sanitizer, nodes waiting on the free list are poisoned,
+// so that a use of a destroyed node is reported instead of silently reading
+// a recycled one.
+#if defined(__SANITIZE_ADDRESS__)
+#define LMR_POISON_FREE_NODES 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LMR_POISON_FREE_NODES 1
+#endif
+#endif
+
+#ifdef LMR_POISON_FREE_NODES
+#include <sanitizer/asan_interface.h>
+#define LMR_POISON_NODE(node) ASAN_POISON_MEMORY_REGION((node), sizeof(Property))
+#define LMR_UNPOISON_NODE(node) ASAN_UNPOISON_MEMORY_REGION((node), sizeof(Property))
+#else
+#define LMR_POISON_NODE(node) ((void)(node))
+#define LMR_UNPOISON_NODE(node) ((void)(node))
+#endif
+
 namespace {
 
 constexpr int NodesPerRefill = 100;
@@ -53,6 +73,7 @@ void refillFreeList() {
         FreeNode *node = reinterpret_cast<FreeNode *>(nodes + NodeStride * static_cast<std::size_t>(i));
         node->next = freeList;
         freeList = node;
+        LMR_POISON_NODE(node);
     }
     freeCount += NodesPerRefill;
 }
@@ -71,6 +92,7 @@ void *Property::operator new(std::size_t size) {
     if (!freeList)
         refillFreeList();
     FreeNode *node = freeList;
+    LMR_UNPOISON_NODE(node);
     freeList = node->next;
     --freeCount;
     return node;
@@ -87,6 +109,7 @@ void Property::operator delete(void *memory, std::size_t size) {
     node->next = freeList;
     freeList = node;
     ++freeCount;
+    LMR_POISON_NODE(node);
 }
 
 long Property::ObjectsAlive() { return livingNodes; }
@@ -170,7 +193,7 @@ void Delete(Property *&head, const PropName &propName) {
     Property **link = &head;
     while (*link) {
         Property *node = *link;
-        if (node->RetName() == propName) {
+        if (node->name == propName.entry) {
             *link = node->RetNext();
             // Cut the node off so that its destructor leaves the rest alone.
             node->next = nullptr;

@@ -62,15 +62,6 @@ protected:
 
 } // namespace
 
-TEST(ErrorCodeTest, Members) {
-    ErrorCode code(13, 700);
-    EXPECT_EQ(code.RetModule(), 13);
-    EXPECT_EQ(code.RetErrNum(), 700);
-    code = ErrorCode(2, 5);
-    EXPECT_EQ(code.RetModule(), 2);
-    EXPECT_EQ(code.RetErrNum(), 5);
-}
-
 TEST_F(ErrorSystemTest, LmrErrorStartsWithPTErrorHandler) {
     EXPECT_EQ(LMRError.RetErrorHandler(), &PTErrorHandler);
 }

@@ -107,6 +107,7 @@ protected:
 
 private:
     friend class Property;
+    friend void Delete(Property *&head, const PropName &name);
     explicit PropName(PropNameEntry *existing);
     void Declare(const String &text, PropType type);
     // The table lives while PropName objects or Property nodes do.
