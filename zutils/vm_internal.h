@@ -80,7 +80,8 @@ FileSlot *open_slot(int slot);
 FrameEntry *entry_of(FileSlot &slot, int handle);
 
 // Appends a frame entry to a slot (creating its directory if needed); stops
-// the process when all directories are full.  Returns the new handle.
+// the process when all directories are full, releasing the entry's data
+// first.  Returns the new handle.
 int append_entry(FileSlot &slot, const FrameEntry &entry);
 
 // Releases every frame and directory of a slot (keeps the slot itself).

@@ -67,6 +67,9 @@ int append_entry(FileSlot &slot, const FrameEntry &entry)
         ++slot.total;
         return (d << 12) | index;
     }
+    // The entry's data is the caller's new block: it goes with the stop.
+    if (!(entry.flags & VM_FLAG_POOL))
+        std::free(entry.data);
     print("\nvmF%d:All frame directories are full!\n", 2005);
     write_note(slot.base, "All frame directories are full.");
     stop(9);
