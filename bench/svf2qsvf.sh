@@ -53,7 +53,7 @@ peak_rss() {
     fi
 }
 
-printf '%-6s %12s %10s %10s %9s %10s %11s %s\n' kind size input_MB median_s MB/s peak_MB limit_MB verdict
+printf '%-6s %12s %10s %10s %9s %10s %11s %s\n' kind size input_MiB median_s MB/s peak_MiB limit_MiB verdict
 report() {
     local kind=$1 size=$2 file=$3; shift 3
     local bytes median peak mbps limit verdict
