@@ -1,0 +1,124 @@
+// Whole translations in-process through runSvf2qsvf: repeated runs in one
+// process, the wait written for RUNTEST with a minimum time, CR LF input,
+// and values that do not fit their record fields.
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "svf2qsvf.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class RunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) / ("t1_run_" + std::to_string(::getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    std::string path(const std::string &name) const { return (dir / name).string(); }
+    void write(const std::string &name, const std::string &text) const {
+        std::ofstream(path(name), std::ios::binary) << text;
+    }
+    std::string read(const std::string &name) const {
+        std::ifstream in(path(name), std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // Translates `svf` with the extra switches; the listing is kept in
+    // `listingText`, standard output in `console`.
+    int translate(const std::string &svf, std::vector<std::string> extra = {}) {
+        write("in.svf", svf);
+        std::vector<std::string> args = {"svf2qsvf", "-w"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        for (const char *a : {"-i", "in.svf", "-o", "out.qsvf", "-a", "out.lst"})
+            args.push_back(a[0] == '-' ? a : path(a));
+        std::vector<char *> argv;
+        for (std::string &a : args) argv.push_back(a.data());
+        ::testing::internal::CaptureStdout();
+        int status = runSvf2qsvf(static_cast<int>(argv.size()), argv.data());
+        console = ::testing::internal::GetCapturedStdout();
+        listingText = read("out.lst");
+        return status;
+    }
+    fs::path dir;
+    std::string console, listingText;
+};
+
+const char *kExample = "SIR 8 TDI (FE);\nSDR 8 TDI (01) TDO (00) MASK (FF);\nRUNTEST 100 TCK;\n";
+const char *kExampleListing =
+    "QREPEAT 0x20\nQRUNTEST 0x00000000\nQSIR 0x08 0xfe\nQRUNTEST 0x00000064\nQSDRSIZE 0x00000008\n"
+    "QTDOMASK 0xff\nQSDRTDO 0x01 0x00\nQCOMPLETE\n";
+
+TEST_F(RunTest, RepeatedRunsInOneProcessGiveTheSameBytes) {
+    const std::string expected("\x07\x20\x04\x00\x00\x00\x00\x02\x08\xFE\x04\x00\x00\x00\x64\x08\x00\x00\x00\x08\x01"
+                               "\xFF\x09\x01\x00\x00",
+                               26);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(translate(kExample), 0);
+        EXPECT_EQ(read("out.qsvf"), expected);
+        EXPECT_EQ(listingText, kExampleListing);
+        EXPECT_EQ(console, "");
+    }
+}
+
+TEST_F(RunTest, CrLfInputTranslatesLikeLfInput) {
+    std::string crlf;
+    for (const char *p = kExample; *p; ++p) crlf += *p == '\n' ? std::string("\r\n") : std::string(1, *p);
+    EXPECT_EQ(translate(crlf), 0);
+    EXPECT_EQ(listingText, kExampleListing);
+    EXPECT_EQ(translate("SIR 8 TDI (FE);\r\nSDR 8 TDI (0G);\r\n"), 1);
+    EXPECT_EQ(console, "\nError  : Invalid SVF data [G]\n[" + path("in.svf") + ": line 2]:[(]");
+}
+
+TEST_F(RunTest, RunTestWithCountAndTimeWaitsTheLonger) {
+    // 1.00E-02 s at the default 1 MHz is 10000 clocks, more than 3.
+    EXPECT_EQ(translate("RUNTEST IDLE 3 TCK 1.00E-02 SEC;\n"), 0);
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x00002710\nQCOMPLETE\n");
+    EXPECT_NE(console.find("Note   : Frequency not specified, using default TCK = 1 MHz"), std::string::npos);
+    // The count is larger than the time asks: the count stays.
+    EXPECT_EQ(translate("FREQUENCY 1E6 HZ;\nRUNTEST 20000 TCK 1.00E-02 SEC;\n"), 0);
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x00004E20\nQCOMPLETE\n");
+    EXPECT_EQ(console, "");
+}
+
+TEST_F(RunTest, RunTestWithTimeOnlyBecomesClocksAtTheFrequency) {
+    EXPECT_EQ(translate("FREQUENCY 2.5E+06 HZ;\nRUNTEST 1E-3 SEC;\n"), 0);
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x000009C4\nQCOMPLETE\n");  // 2500
+    EXPECT_NE(console.find("Warning: Delay must be in terms of TCK count"), std::string::npos);
+}
+
+TEST_F(RunTest, MergedRunTestsAddTheirCounts) {
+    EXPECT_EQ(translate("RUNTEST IDLE 100 TCK;\n! between\nRUNTEST 50 TCK;\n"), 0);
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x00000096\nQCOMPLETE\n");
+}
+
+TEST_F(RunTest, RepeatCountAbove255IsRefused) {
+    EXPECT_EQ(translate("", {"-r", "256"}), 1);
+    EXPECT_EQ(console, "\nError  : Retry count [256] outside range [0..255]");
+    EXPECT_EQ(translate("", {"-r", "255"}), 0);
+    EXPECT_EQ(listingText, "QREPEAT 0xFF\nQCOMPLETE\n");
+}
+
+TEST_F(RunTest, InstructionScanAbove65535BitsIsRefused) {
+    EXPECT_EQ(translate("SIR 65536 TDI (0);\n"), 1);
+    EXPECT_NE(console.find("Error  : SIR length [65536] exceeds limit [65535]"), std::string::npos) << console;
+}
+
+TEST_F(RunTest, HugeDeclaredScanWithShortTextNeedsNoHugeMemory) {
+    // 2^31 - 1 bits fit the 32-bit length; the SIR of that size is refused
+    // by its record field before anything is written for it.
+    EXPECT_EQ(translate("SIR 2147483647 TDI (0);\n"), 1);
+    EXPECT_NE(console.find("exceeds limit [65535]"), std::string::npos);
+    EXPECT_EQ(translate("SDR 4294967296 TDI (0);\n"), 1);
+    EXPECT_NE(console.find("Error  : Number [4294967296] exceeds limit [2147483647]"), std::string::npos);
+}
+}  // namespace
