@@ -47,7 +47,6 @@ void FileChannel::resetSrcLineBuf() {
     lSrcLineLen = 0;
 }
 
-bool FileChannel::srcStoring() { return iOptPrintSrc == 2 || iOptPrintSrc == 3; }
 
 void FileChannel::ensureBuffer() {
     if (!buf) {
@@ -90,7 +89,7 @@ void FileChannel::putBytes(const void *data, size_t count) {
 
 void makeChannel(FileChannel *&channel, const std::string &name) { channel = new FileChannel(name); }
 
-void getFChanChar(FileChannel &channel, int skipWhite) {
+void getFChanCharSlow(FileChannel &channel, int skipWhite) {
     if (!channel.pFile) nullPtrChk(nullptr, "GetFChanChar", nullptr);
     if (channel.iCharState != kStateNormal) {
         channel.iCharState = kStateNormal;

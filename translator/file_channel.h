@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "prog_state.h"
+
 namespace svf {
 
 enum TokenType { TOK_NUMBER = 4, TOK_WORD = 5, TOK_PUNCT = 7, TOK_SPACE = 8, TOK_OTHER = 9 };
@@ -55,7 +57,7 @@ public:
     void storeSrcChar(int ch) {
         if (lSrcLineLen < 69 && srcStoring()) sSrcLine[lSrcLineLen++] = static_cast<char>(ch);
     }
-    static bool srcStoring();
+    static bool srcStoring() { return iOptPrintSrc == 2 || iOptPrintSrc == 3; }
 
     // The end-of-file flag: set by the first read that finds no byte.
     bool atEof() const { return bEof; }
@@ -73,6 +75,9 @@ public:
         if (pos == len && !refill()) return -1;
         return buf[pos];
     }
+    // The next buffered byte without refilling, or -1.
+    int peekBuffered() const { return pos < len ? buf[pos] : -1; }
+    void skipBuffered() { ++pos; }
     // Direct access to the buffered input for the scan-data reader.
     const unsigned char *bufferData() const { return buf.get(); }
     size_t &bufferPos() { return pos; }
@@ -105,7 +110,22 @@ private:
 };
 
 void makeChannel(FileChannel *&channel, const std::string &name);
-void getFChanChar(FileChannel &channel, int skipWhite);
+void getFChanCharSlow(FileChannel &channel, int skipWhite);
+// Reads the next character into iCurChar (counting lines, storing it for
+// the echo); the common case is inline, the rest in getFChanCharSlow.
+inline void getFChanChar(FileChannel &channel, int skipWhite) {
+    if (channel.iCharState == kStateNormal) {
+        int c = channel.peekBuffered();
+        if (c >= 0 && c != '\r' && !(skipWhite && (c == ' ' || (c >= 9 && c <= 13)))) {
+            channel.skipBuffered();
+            channel.iCurChar = c;
+            channel.storeSrcChar(c);
+            if (c == '\n') ++channel.lLineNum;
+            return;
+        }
+    }
+    getFChanCharSlow(channel, skipWhite);
+}
 void skipComments(FileChannel &channel, const char *marker);
 void getToken(FileChannel &channel);
 void getNum(int firstChar, FileChannel &channel);

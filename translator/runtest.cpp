@@ -47,23 +47,23 @@ double clocksForTime(double seconds, double frequency) {
 }
 }  // namespace
 
-int getFloat(FileChannel &channel, int mode, float *real, long *integer, double *exact) {
+int getFloat(FileChannel &channel, int mode, float *real, long *integer, double *exact, const char *expected) {
     *real = 0.0f;
     *integer = 0;
     if (exact) *exact = 0.0;
     bool positive = mode == kPositiveRequired;
-    lexNeed(channel, ";");
+    lexNeed(channel, expected);
     bool negative = false;
     if (isToken(channel, "+") || isToken(channel, "-")) {
         negative = isToken(channel, "-");
-        lexNeed(channel, ";");
+        lexNeed(channel, expected);
     }
     if (isToken(channel, ";")) return FLOAT_NONE;
     bool haveInteger = false;
     long integerPart = 0;
     if (channel.iTokenType == TOK_NUMBER) {
         integerPart = tokenToLong(channel.sToken, &channel);
-        lexNeed(channel, ";");
+        lexNeed(channel, expected);
         if (!isToken(channel, ".")) {
             channel.iTokenState = kStatePushedBack;
             long value = negative ? -integerPart : integerPart;
@@ -72,7 +72,7 @@ int getFloat(FileChannel &channel, int mode, float *real, long *integer, double 
             if (exact) *exact = static_cast<double>(value);
             return FLOAT_INTEGER;
         }
-        lexNeed(channel, ";");
+        lexNeed(channel, expected);
         haveInteger = true;
     }
     if (channel.iTokenType != TOK_NUMBER && channel.iTokenType != TOK_WORD) fatalError(kRealSyntax, &channel);
@@ -101,7 +101,7 @@ int getFloat(FileChannel &channel, int mode, float *real, long *integer, double 
         return FLOAT_NONE;
     }
     std::string mantissa = numberText();
-    lexNeed(channel, ";");
+    lexNeed(channel, expected);
     char exponentSign = '+';
     long exponent = 0;
     if (channel.iTokenType == TOK_WORD) {
@@ -109,7 +109,7 @@ int getFloat(FileChannel &channel, int mode, float *real, long *integer, double 
     } else {
         if (!isToken(channel, "+") && !isToken(channel, "-")) fatalError("Exponent sign ?", &channel);
         exponentSign = channel.sToken[0];
-        lexNeed(channel, ";");
+        lexNeed(channel, expected);
         if (channel.iTokenType != TOK_NUMBER) fatalError("Number expected", &channel);
         exponent = tokenToLong(channel.sToken, &channel);
     }
@@ -148,10 +148,10 @@ void doRunTest(FileChannel &channel) {
         float real = 0;
         long integer = 0;
         double exact = 0;
-        int kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact);
+        int kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact, "tck");
         if (kind == FLOAT_NONE) fatalError("Unsupported RUNTEST time/count format", &channel);
         float number = kind == FLOAT_INTEGER ? static_cast<float>(integer) : real;
-        lexNeed(channel, ";");
+        lexNeed(channel, "tck");
         bool tck = isToken(channel, "tck");
         bool sck = isToken(channel, "sck");
         if (!tck) warning("Delay must be in terms of TCK count", &channel);
@@ -163,7 +163,7 @@ void doRunTest(FileChannel &channel) {
             if (static_cast<double>(lRunMin) > std::trunc(static_cast<double>(tap.runCount)))
                 tap.runCount = static_cast<float>(lRunMin);
             wait.count = static_cast<double>(tap.runCount) - static_cast<double>(before);
-            kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact);
+            kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact, "sec");
             if (kind == FLOAT_NONE) {
                 channel.iTokenState = kStatePushedBack;
                 readTimes = false;
@@ -182,7 +182,7 @@ void doRunTest(FileChannel &channel) {
             if (isToken(channel, ";")) {
                 ended = true;
             } else if (isToken(channel, "maximum")) {
-                kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact);
+                kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact, "sec");
                 if (kind == FLOAT_NONE) fatalError("Invalid RUNTEST max spec", &channel);
                 tap.maxTime = kind == FLOAT_INTEGER ? static_cast<float>(integer) : real;
                 strSearch("sec", 0, channel);
@@ -281,7 +281,7 @@ void doFrequency(FileChannel &channel) {
     float real = 0;
     long integer = 0;
     double exact = 0;
-    int kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact);
+    int kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact, "hz");
     CTapObj &tap = *pGlobTapData;
     if (kind == FLOAT_NONE) {
         if (!isToken(channel, ";")) fatalError("Incorrect FREQUENCY format", &channel);

@@ -13,7 +13,10 @@ inline constexpr int kPositiveRequired = 1;
 
 // Reads one SVF number (digits[.digits][e[+|-]digits], optional sign).
 // exact, when given, receives the value in double precision.
-int getFloat(FileChannel &channel, int mode, float *real, long *integer, double *exact = nullptr);
+// expected names the token that the end of the input inside the number
+// would have left missing.
+int getFloat(FileChannel &channel, int mode, float *real, long *integer, double *exact = nullptr,
+             const char *expected = ";");
 void doRunTest(FileChannel &channel);
 void doFrequency(FileChannel &channel);
 

@@ -122,3 +122,12 @@ TEST_F(RunTest, HugeDeclaredScanWithShortTextNeedsNoHugeMemory) {
     EXPECT_NE(console.find("Error  : Number [4294967296] exceeds limit [2147483647]"), std::string::npos);
 }
 }  // namespace
+
+namespace {
+TEST_F(RunTest, EndOfInputInsideANumberNamesTheMissingUnit) {
+    EXPECT_EQ(translate("FREQUENCY 5\n"), 1);
+    EXPECT_NE(console.find("Error  : Token [hz] not found"), std::string::npos) << console;
+    EXPECT_EQ(translate("RUNTEST 5 TCK 1\n"), 1);
+    EXPECT_NE(console.find("Error  : Token [sec] not found"), std::string::npos) << console;
+}
+}  // namespace
