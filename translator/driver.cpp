@@ -7,6 +7,9 @@
 #include <ctime>
 #include <new>
 #include <string>
+#include <vector>
+
+#include <sys/stat.h>
 
 #include "diagnostics.h"
 #include "dispatcher.h"
@@ -168,6 +171,15 @@ namespace {
     exitProgram(0);
 }
 
+// True when the two names are one file on disk: the same device and inode
+// when both exist (so ./a, a, symbolic and hard links match), else the
+// same spelling.
+bool sameFile(const std::string &a, const std::string &b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return a == b;
+}
+
 void unlinkWriteChannel(FileChannel *&role) {
     if (!role) return;
     for (FileChannel **link = &pFC_List; *link; link = &(*link)->pNext) {
@@ -185,7 +197,7 @@ void unlinkWriteChannel(FileChannel *&role) {
 void takeWriteFile(ArgCursor &cursor, FileChannel *&role, const char *missingLabel, bool binary, bool keepOpen) {
     const char *name = getCmdToken(cursor, 1);
     if (!name) fileError(missingLabel, 1, nullptr, 0);
-    if (&role == &pFC_Output && pFC_Input && pFC_Input->sName == name)
+    if (&role == &pFC_Output && pFC_Input && sameFile(pFC_Input->sName, name))
         fileError("Output filename same as input", 1, nullptr, 2);
     unlinkWriteChannel(role);
     makeChannel(pNewChannel, name);
@@ -209,7 +221,7 @@ void takeInputFiles(ArgCursor &cursor) {
     const char *name = getCmdToken(cursor, 1);
     if (!name) fileError("InputFile", 1, nullptr, 0);
     for (;;) {
-        if (pFC_Output && pFC_Output->sName == name) fileError("Input filename same as output", 1, nullptr, 2);
+        if (pFC_Output && sameFile(pFC_Output->sName, name)) fileError("Input filename same as output", 1, nullptr, 2);
         std::FILE *probe = std::fopen(name, "r");
         if (!probe) fileError(name, 1, nullptr, 1);
         std::fclose(probe);
@@ -280,6 +292,51 @@ constexpr SwitchEntry kSwitches[] = {
      }},
 };
 
+// Before any file is created: no write file (-o, -l, -a) may be an input
+// file or another write file, in whatever order they are given, so that a
+// mistyped name never truncates the user's SVF file or mixes two outputs.
+void checkFileRoles(int argc, char **argv) {
+    struct Named {
+        std::string name;
+        int position;
+    };
+    std::vector<Named> inputs;
+    Named output{"", -1}, log{"", -1}, listing{"", -1};
+    static constexpr const char *kValueSwitches[] = {"z", "r", "rlen", "runmin", "qprintsrc"};
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (arg[0] != '-') break;
+        std::string name = arg + 1;
+        strCaseConvert(name.data(), name.size(), 0);
+        if (name == "i") {
+            inputs.clear();
+            if (i + 1 < argc) inputs.push_back({argv[++i], i});
+            while (i + 1 < argc && argv[i + 1][0] != '-') inputs.push_back({argv[++i], i});
+        } else if (name == "o" || name == "l" || name == "a") {
+            if (i + 1 >= argc) break;
+            Named &role = name == "o" ? output : name == "l" ? log : listing;
+            role = {argv[++i], i};
+        } else {
+            for (const char *value : kValueSwitches)
+                if (name == value) ++i;
+        }
+    }
+    for (const Named &in : inputs) {
+        if (output.position >= 0 && sameFile(output.name, in.name))
+            fileError(output.position > in.position ? "Output filename same as input" : "Input filename same as output",
+                      1, nullptr, 2);
+        if (log.position >= 0 && sameFile(log.name, in.name)) fileError("Log filename same as input", 1, nullptr, 2);
+        if (listing.position >= 0 && sameFile(listing.name, in.name))
+            fileError("Listing filename same as input", 1, nullptr, 2);
+    }
+    if (output.position >= 0 && listing.position >= 0 && sameFile(output.name, listing.name))
+        fileError("Listing filename same as output", 1, nullptr, 2);
+    if (output.position >= 0 && log.position >= 0 && sameFile(output.name, log.name))
+        fileError("Log filename same as output", 1, nullptr, 2);
+    if (log.position >= 0 && listing.position >= 0 && sameFile(log.name, listing.name))
+        fileError("Log filename same as listing", 1, nullptr, 2);
+}
+
 int checkOptCombo() {
     if (iFpgaFormat == 0 && lFpgaRecSize > 0) {
         iDbg_StatusUpdate = 1;
@@ -298,6 +355,7 @@ int checkOptCombo() {
 }
 
 void getCmdOptions(int argc, char **argv) {
+    checkFileRoles(argc, argv);
     ArgCursor cursor{argc, argv, 0};
     bool stoppedAtName = false;
     while (const char *arg = getCmdToken(cursor, 1)) {

@@ -131,3 +131,66 @@ TEST_F(RunTest, EndOfInputInsideANumberNamesTheMissingUnit) {
     EXPECT_NE(console.find("Error  : Token [sec] not found"), std::string::npos) << console;
 }
 }  // namespace
+
+namespace {
+// A write file that is an input file, or another write file, is refused
+// before anything is created, in either order and whatever the spelling.
+class FileRoleTest : public RunTest {
+protected:
+    int run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"svf2qsvf", "-w"});
+        std::vector<char *> argv;
+        for (std::string &a : args) argv.push_back(a.data());
+        ::testing::internal::CaptureStdout();
+        int status = runSvf2qsvf(static_cast<int>(argv.size()), argv.data());
+        console = ::testing::internal::GetCapturedStdout();
+        return status;
+    }
+    void SetUp() override {
+        RunTest::SetUp();
+        write("d.svf", kExample);
+    }
+    void expectInputIntact() { EXPECT_EQ(read("d.svf"), kExample); }
+};
+
+TEST_F(FileRoleTest, OutputNamedBeforeTheSameInputIsNotTruncated) {
+    EXPECT_EQ(run({"-o", path("d.svf"), "-i", path("d.svf")}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) Input filename same as output");
+    expectInputIntact();
+    EXPECT_EQ(run({"-i", path("d.svf"), "-o", (dir / "." / "d.svf").string()}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) Output filename same as input");
+    expectInputIntact();
+}
+
+TEST_F(FileRoleTest, ListingOrLogOnTheInputThroughLinksIsRefused) {
+    fs::create_symlink(path("d.svf"), path("sym.svf"));
+    fs::create_hard_link(path("d.svf"), path("hard.svf"));
+    EXPECT_EQ(run({"-a", path("sym.svf"), "-i", path("d.svf"), "-o", path("o.qsvf")}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) Listing filename same as input");
+    EXPECT_EQ(run({"-i", path("d.svf"), "-o", path("o.qsvf"), "-l", path("hard.svf")}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) Log filename same as input");
+    expectInputIntact();
+    EXPECT_FALSE(fs::exists(path("o.qsvf")));
+}
+
+TEST_F(FileRoleTest, TwoWriteRolesOnOneFileAreRefusedBeforeEitherIsTouched) {
+    write("x.out", "keep");
+    EXPECT_EQ(run({"-i", path("d.svf"), "-o", path("x.out"), "-a", path("x.out")}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) Listing filename same as output");
+    EXPECT_EQ(run({"-i", path("d.svf"), "-l", path("x.out"), "-o", path("x.out")}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) Log filename same as output");
+    EXPECT_EQ(run({"-i", path("d.svf"), "-o", path("o.qsvf"), "-l", path("x.out"), "-a", path("x.out")}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) Log filename same as listing");
+    EXPECT_EQ(read("x.out"), "keep");
+}
+
+TEST_F(FileRoleTest, DifferentFilesKeepTheOldOrderOfChecks) {
+    // The output is created while the command line is read, before the
+    // missing input is found.
+    EXPECT_EQ(run({"-o", path("o.qsvf"), "-i", path("missing.svf")}), 1);
+    EXPECT_EQ(console, "\nError  : (svf2qsvf) cannot open [" + path("missing.svf") + "]");
+    EXPECT_TRUE(fs::exists(path("o.qsvf")));
+    EXPECT_EQ(run({"-i", path("d.svf"), "-o", path("o.qsvf"), "-a", path("o.lst")}), 0);
+    expectInputIntact();
+}
+}  // namespace
