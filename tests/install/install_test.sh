@@ -1,10 +1,10 @@
 #!/bin/bash
-# install_test.sh BUILD_DIR TEST_DIR WORK_DIR CMAKE CXX
+# install_test.sh BUILD_DIR TEST_DIR WORK_DIR CMAKE CXX [CXXFLAGS]
 # Installs the two libraries from BUILD_DIR into WORK_DIR/prefix, then builds
 # TEST_DIR/consumer against them twice (CMake package files, pkg-config) and
 # checks the program's output and exit status against TEST_DIR/expected.txt.
 set -u
-build=$1 testdir=$2 work=$3 cmake=$4 cxx=$5
+build=$1 testdir=$2 work=$3 cmake=$4 cxx=$5 cxxflags=${6:-}
 fail() { echo "FAILED: $*"; exit 1; }
 
 rm -rf "$work" && mkdir -p "$work" || fail "cannot create $work"
@@ -32,7 +32,7 @@ check_run() { # name program
 
 # 1. find_package from the installed prefix.
 "$cmake" -S "$testdir/consumer" -B "$work/consumer-build" -DCMAKE_PREFIX_PATH="$prefix" \
-  -DCMAKE_CXX_COMPILER="$cxx" > "$work/consumer-configure.log" 2>&1 \
+  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$cxxflags" > "$work/consumer-configure.log" 2>&1 \
   || { cat "$work/consumer-configure.log"; fail "configuring the consumer"; }
 "$cmake" --build "$work/consumer-build" > "$work/consumer-build.log" 2>&1 \
   || { cat "$work/consumer-build.log"; fail "building the consumer"; }
@@ -42,7 +42,7 @@ check_run cmake-package "$work/consumer-build/lmr_consumer"
 if command -v pkg-config > /dev/null; then
   flags=$(PKG_CONFIG_PATH="$pcdir" pkg-config --cflags --libs Lmr_Util) || fail "pkg-config Lmr_Util"
   case "$flags" in *-lLmr_Zutils*) ;; *) fail "pkg-config Lmr_Util does not bring Lmr_Zutils: $flags";; esac
-  "$cxx" -std=c++20 "$testdir/consumer/main.cpp" -o "$work/lmr_consumer_pc" $flags \
+  "$cxx" $cxxflags -std=c++20 "$testdir/consumer/main.cpp" -o "$work/lmr_consumer_pc" $flags \
     || fail "building the consumer with pkg-config"
   check_run pkg-config "$work/lmr_consumer_pc"
 fi
