@@ -2,6 +2,7 @@
 // expansion, the installation file search and the text services.
 #include "startup_fixture.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -83,10 +84,17 @@ TEST_F(ConfigTest, AliasItemsLookUpsAndDeletion)
 
 TEST_F(ConfigTest, TableGrowsPastItsFirstTenEntries)
 {
-    for (int i = 0; i < 35; ++i)
-        pt_set_alias(("N" + std::to_string(i)).c_str(), std::to_string(i * i).c_str());
-    for (int i = 0; i < 35; ++i)
-        ASSERT_EQ(alias(("n" + std::to_string(i)).c_str()), std::to_string(i * i)) << i;
+    char name[16], value[16];
+    for (int i = 0; i < 35; ++i) {
+        std::snprintf(name, sizeof name, "N%d", i);
+        std::snprintf(value, sizeof value, "%d", i * i);
+        pt_set_alias(name, value);
+    }
+    for (int i = 0; i < 35; ++i) {
+        std::snprintf(name, sizeof name, "n%d", i);
+        std::snprintf(value, sizeof value, "%d", i * i);
+        ASSERT_EQ(alias(name), value) << i;
+    }
     EXPECT_EQ(alias("GROUND_PORT"), "GND");
 }
 

@@ -72,8 +72,9 @@ TEST_F(StoreTest, OpenFileLimitsAndNames)
 {
     testing::internal::CaptureStdout();
     EXPECT_EQ(vm_open_file(nullptr), -1);
+    const char *names[] = {"f0", "f1", "f2", "f3", "f4", "f5", "f6", "f7"};
     for (int i = 0; i < 8; ++i)
-        ASSERT_EQ(vm_open_file(("f" + std::to_string(i)).c_str()), i);
+        ASSERT_EQ(vm_open_file(names[i]), i);
     EXPECT_EQ(vm_open_file("ninth"), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(),
               "\nvmF2009:No filename specified!\n"
