@@ -16,15 +16,16 @@ TEST(CharTable, DefaultClasses)
 {
     PT_CHAR_CLASS t[256];
     pt_default_char_table(t);
-    EXPECT_EQ(t['a'].ch, 'a');
-    EXPECT_EQ(t['a'].flags, 0x2000);
-    EXPECT_EQ(t['~'].flags, 0x2000);
-    EXPECT_EQ(t['"'].flags, 0x0200);
-    EXPECT_EQ(t['('].flags, 0x7000);
-    EXPECT_EQ(t[')'].flags, 0x6800);
-    EXPECT_EQ(t[' '].flags, 0x4200);
-    EXPECT_EQ(t['\n'].flags, 0x4200);
-    EXPECT_EQ(t['\t'].flags, 0x4200);
+    const auto at = [&](char c) { return t[static_cast<unsigned char>(c)]; };
+    EXPECT_EQ(at('a').ch, 'a');
+    EXPECT_EQ(at('a').flags, 0x2000);
+    EXPECT_EQ(at('~').flags, 0x2000);
+    EXPECT_EQ(at('"').flags, 0x0200);
+    EXPECT_EQ(at('(').flags, 0x7000);
+    EXPECT_EQ(at(')').flags, 0x6800);
+    EXPECT_EQ(at(' ').flags, 0x4200);
+    EXPECT_EQ(at('\n').flags, 0x4200);
+    EXPECT_EQ(at('\t').flags, 0x4200);
     for (int c : {0, 13, 31, 127, 200, 255}) {
         EXPECT_EQ(t[c].ch, ' ') << c;
         EXPECT_EQ(t[c].flags, 0x8000) << c;
