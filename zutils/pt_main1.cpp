@@ -246,6 +246,7 @@ int reload_environment(Run &r)
     if (vm_frame_size(0) != VM_ENVIRONMENT_SIZE || !vm_frame_ptr(0)) {
         std::printf("\nvmF%d:%s,Invalid database! frame %d size=%d should be %d!\n", 2023,
                     vm_data(slot).c_str(), 0, static_cast<int>(vm_frame_size(0)), VM_ENVIRONMENT_SIZE);
+        pt_err(vm_error_code(2023));
         return 2;
     }
     std::memcpy(&r.record, vm_frame_ptr(0), VM_ENVIRONMENT_SIZE);

@@ -134,3 +134,26 @@ TEST_F(StartupTest, UnopenableLogFileIsAWarningAndFailsTheStart)
     EXPECT_EQ(start({"-!", "-L", "no/such/folder/run.log"}), 2);
     EXPECT_EQ(err_get_count(PT_MSG_WARNING, 1), 1);
 }
+
+TEST_F(StartupTest, FailedSaveIsReportedAndLeavesNoFile)
+{
+    ASSERT_EQ(start({"-!", "-S", "-O", "no/such/folder/out"}), 0);
+    testing::internal::CaptureStdout();
+    pt_main2(0);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(said.rfind("no/such/folder/out.$$$: ", 0), 0u) << said;
+    EXPECT_EQ(err_get_count(PT_MSG_ERROR, 7), 1);
+    EXPECT_FALSE(std::filesystem::exists("toolbase.vm6"));
+}
+
+TEST_F(StartupTest, DatabaseWithoutFramesHasNoEnvironment)
+{
+    std::string header(228, '\0');
+    header[24] = 4;  // version 4 in this machine's order, no frames
+    if (const unsigned one = 1; *reinterpret_cast<const unsigned char *>(&one) != 1)
+        std::swap(header[24], header[27]);
+    write_text("empty.vm6", header);
+    EXPECT_EQ(start({"-I", "empty"}), 2);
+    EXPECT_NE(output.find("\nvmF2023:empty.vm6,Invalid database! frame 0 size=0 should be 800!\n"), std::string::npos);
+    EXPECT_EQ(err_get_count(PT_MSG_ERROR, 7), 1);
+}
