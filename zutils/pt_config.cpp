@@ -155,6 +155,7 @@ int pt_read_config_text(const char *text, std::size_t length)
         }
         if (closes(keyword))
             continue;
+        // Keywords are matched in either case, like switches and alias names.
         const std::string upper_keyword = pt_detail::upper(keyword.c_str());
         if (upper_keyword == "ALIAS") {
             std::string name, value;

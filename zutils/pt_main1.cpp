@@ -351,6 +351,8 @@ int pt_main1(const char *title, const char *text, int *argc, char ***argv)
     if (argv)
         *argv = r.argv.data();
     read_switches(r, static_cast<int>(r.words.size()), r.argv.data());
+    // Without -O the save goes to "toolbase", also after a reload with -I:
+    // the input database is never overwritten unless -O names it.
     if (r.output.empty())
         r.output = DEFAULT_BASE;
     r.switches.output = r.output.c_str();

@@ -10,6 +10,7 @@
 #include <string>
 
 namespace {
+// The first descendant name of a run ends in ".1".
 int descendant_counter = 0;
 }
 

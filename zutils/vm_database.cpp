@@ -65,6 +65,8 @@ int fail_write(std::FILE *f, const std::string &temp, int number)
     return vm_error_code(number);
 }
 
+// Every damaged-file stop ends with status 2, the status of a bad header:
+// the file cannot be used, whatever part of it is wrong.
 [[noreturn]] void damaged(const FileSlot &slot, const char *note, int status)
 {
     write_note(slot.base, note);
