@@ -19,8 +19,12 @@ int pt_main2(int status)
     if (status != 0 && status != -1)
         pt_msg(status);
     int runStatus = (err_get_total(PT_MSG_ERROR) > 0 || status != 0) ? 2 : 0;
-    if (pt_end_environment_hook)
+    if (pt_end_environment_hook) {
         pt_end_environment_hook(runStatus);
+        // The save at the end can fail; its error must not end the run as a success.
+        if (err_get_total(PT_MSG_ERROR) > 0)
+            runStatus = 2;
+    }
     return runStatus;
 }
 

@@ -139,8 +139,9 @@ TEST_F(StartupTest, FailedSaveIsReportedAndLeavesNoFile)
 {
     ASSERT_EQ(start({"-!", "-S", "-O", "no/such/folder/out"}), 0);
     testing::internal::CaptureStdout();
-    pt_main2(0);
+    const int status = pt_main2(0);
     const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(status, 2);  // a failed save is not a successful run
     EXPECT_EQ(said.rfind("no/such/folder/out.$$$: ", 0), 0u) << said;
     EXPECT_EQ(err_get_count(PT_MSG_ERROR, 7), 1);
     EXPECT_FALSE(std::filesystem::exists("toolbase.vm6"));
