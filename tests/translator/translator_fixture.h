@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -34,7 +36,8 @@ protected:
 
     // The input channel reads this text (bytes as given).
     svf::FileChannel &input(const std::string &text, const std::string &name = "in.svf") {
-        std::string path = ::testing::TempDir() + "t1_" + name;
+        // One file per test process: CTest runs tests of this suite in parallel.
+        std::string path = ::testing::TempDir() + "svf2qsvf_" + std::to_string(::getpid()) + "_" + name;
         std::ofstream(path, std::ios::binary) << text;
         svf::makeChannel(svf::pFC_Input, path);
         svf::pFC_Input->sName = name;
