@@ -14,16 +14,16 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${CPACK_PACKAGE_CONTACT})
-# The extended description: each line after the summary starts with a blank.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
- svf2qsvf reads a vector file in SVF (Serial Vector Format) and writes QSVF,
- the compact binary command stream that a small player on a board executes
- against the TAP pins of a JTAG (IEEE 1149.1) scan chain.  MergeQSVF joins
- QSVF streams, qsvf2ascii lists one as text, and svf2qsvf96 is the earlier
- translator with compression of incrementing scans.
- .
- The package also holds the tool family's support libraries libLmr_Util and
- libLmr_Zutils with their headers, CMake package and pkg-config files.")
+# The extended description; CPack puts the summary above it and indents it
+# as the control file wants (an empty line separates paragraphs).
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "svf2qsvf reads a vector file in SVF (Serial Vector Format) and writes QSVF,
+the compact binary command stream that a small player on a board executes
+against the TAP pins of a JTAG (IEEE 1149.1) scan chain.  MergeQSVF joins
+QSVF streams, qsvf2ascii lists one as text, and svf2qsvf96 is the earlier
+translator with compression of incrementing scans.
+
+The package also holds the tool family's support libraries libLmr_Util and
+libLmr_Zutils with their headers, CMake package and pkg-config files.")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The package's own libraries: a shlibs file for packages built against
 # them, and the ldconfig trigger.
