@@ -96,6 +96,15 @@ public:
     }
     void putBytes(const void *data, size_t count);
     void putText(std::string_view text) { putBytes(text.data(), text.size()); }
+    // Room for count bytes (at most kOutputRoom) at the end of the buffer:
+    // the caller writes them there and then calls advance with the number
+    // written, so that a record is built in place.
+    static constexpr size_t kOutputRoom = 4096;
+    unsigned char *outputSpace(size_t count) {
+        if (cap - len < count) flush();
+        return buf.get() + len;
+    }
+    void advance(size_t count) { len += count; }
     void flush();
 
 private:

@@ -87,7 +87,7 @@ uint64_t CTapField::getBits(int64_t offset, int count) const {
     int shift = static_cast<int>(offset & 7);
     uint64_t word = 0;
     if (byte + 8 <= size) {
-        for (int i = 7; i >= 0; --i) word = (word << 8) | pData[byte + static_cast<size_t>(i)];
+        word = loadLittle64(pData.data() + byte);
     } else {
         for (size_t i = size; i-- > byte;) word = (word << 8) | pData[i];
     }
