@@ -3,9 +3,14 @@
 // the number test and the QCOMMENT echo of the command text.
 #include "file_channel.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <sys/stat.h>
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/mman.h>
+#define SVF_MAPPED_INPUT 1
+#endif
 
 #include "diagnostics.h"
 #include "prog_state.h"
@@ -15,6 +20,8 @@ namespace svf {
 
 namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
+// Input windows of a regular file: a multiple of any page size.
+constexpr int64_t kWindowSize = int64_t{4} << 20;
 
 void copyToken(char *target, const char *source, size_t length) {
     std::memcpy(target, source, length);
@@ -25,8 +32,9 @@ void copyToken(char *target, const char *source, size_t length) {
 FileChannel::FileChannel(std::string name) : sName(std::move(name)) { resetChannel(); }
 
 FileChannel::~FileChannel() {
+    unmapWindow();
     if (pFile) {
-        flush();
+        if (!bInput) flush();
         std::fclose(pFile);
         pFile = nullptr;
     }
@@ -60,12 +68,57 @@ bool FileChannel::refill() {
     if (lInputSize == -2) {
         struct stat info {};
         lInputSize = (fstat(fileno(pFile), &info) == 0 && S_ISREG(info.st_mode)) ? info.st_size : -1;
+        bInput = true;
     }
-    ensureBuffer();
     pos = 0;
+    if (mapWindow()) return true;
+    // A stream that is not a regular file, the part of a file that grew
+    // after it was opened, or a window that could not be mapped.
+#if defined(SVF_MAPPED_INPUT)
+    if (!bStreamAtConsumed) {
+        bStreamAtConsumed = fseeko(pFile, static_cast<off_t>(lConsumed), SEEK_SET) == 0;
+        if (!bStreamAtConsumed) return false;
+    }
+#endif
+    ensureBuffer();
+    in = buf.get();
     len = std::fread(buf.get(), 1, cap, pFile);
     lConsumed += static_cast<int64_t>(len);
     return len > 0;
+}
+
+bool FileChannel::mapWindow() {
+    unmapWindow();
+#if defined(SVF_MAPPED_INPUT)
+    if (bMapFailed || lInputSize <= lConsumed) return false;
+    size_t length = static_cast<size_t>(std::min(kWindowSize, lInputSize - lConsumed));
+    int flags = MAP_PRIVATE;
+#if defined(MAP_POPULATE)
+    flags |= MAP_POPULATE;
+#endif
+    void *window = mmap(nullptr, length, PROT_READ, flags, fileno(pFile), static_cast<off_t>(lConsumed));
+    if (window == MAP_FAILED) {
+        bMapFailed = true;  // the rest is read through the stream
+        return false;
+    }
+    pWindow = window;
+    lWindowLen = length;
+    in = static_cast<const unsigned char *>(window);
+    len = length;
+    lConsumed += static_cast<int64_t>(length);
+    bStreamAtConsumed = false;
+    return true;
+#else
+    return false;
+#endif
+}
+
+void FileChannel::unmapWindow() {
+#if defined(SVF_MAPPED_INPUT)
+    if (pWindow) munmap(pWindow, lWindowLen);
+#endif
+    pWindow = nullptr;
+    lWindowLen = 0;
 }
 
 void FileChannel::flush() {

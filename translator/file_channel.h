@@ -68,18 +68,18 @@ public:
             bEof = true;
             return -1;
         }
-        return buf[pos++];
+        return in[pos++];
     }
     // The next byte without consuming it; -1 at the end (flag untouched).
     int peekByte() {
         if (pos == len && !refill()) return -1;
-        return buf[pos];
+        return in[pos];
     }
     // The next buffered byte without refilling, or -1.
-    int peekBuffered() const { return pos < len ? buf[pos] : -1; }
+    int peekBuffered() const { return pos < len ? in[pos] : -1; }
     void skipBuffered() { ++pos; }
     // Direct access to the buffered input for the scan-data reader.
-    const unsigned char *bufferData() const { return buf.get(); }
+    const unsigned char *bufferData() const { return in; }
     size_t &bufferPos() { return pos; }
     size_t bufferLen() const { return len; }
     bool refill();
@@ -109,7 +109,17 @@ public:
 
 private:
     void ensureBuffer();
+    bool mapWindow();
+    void unmapWindow();
     std::unique_ptr<unsigned char[]> buf;
+    // Input: the bytes being read, in buf or in a window of the file mapped
+    // into memory (a regular file is read through windows, without a copy).
+    const unsigned char *in = nullptr;
+    void *pWindow = nullptr;
+    size_t lWindowLen = 0;
+    bool bInput = false;
+    bool bMapFailed = false;
+    bool bStreamAtConsumed = true;  // the stream's position is lConsumed
     size_t pos = 0;
     size_t len = 0;
     size_t cap = 0;

@@ -61,7 +61,8 @@ void CTapField::takeValueBytes(std::vector<uint8_t> bytes, int64_t digits) {
         }
     }
     while (!pData.empty() && pData.back() == 0) pData.pop_back();
-    pData.shrink_to_fit();
+    // Storage reserved for more digits than the text gave is returned.
+    if (pData.capacity() - pData.size() > pData.size() / 8 + 64) pData.shrink_to_fit();
     int64_t kept = std::min(digits, lDigitCount);
     lRotOffset = lDigitCount > 0 ? (lDigitCount - kept) % lDigitCount : 0;
 }
@@ -161,22 +162,46 @@ constexpr std::array<uint8_t, 256> kHexClass = makeHexClass();
 constexpr int64_t kProgressStep = 200000;
 
 // The digits of a value in text order, two to a byte (first digit in the
-// high nibble), turned into the value's little-endian bytes: byte i of the
-// value is text byte n-1-i, or, after an odd number of digits, the nibbles
-// straddling text bytes n-1-i and n-2-i.  Eight bytes per step.
-void textToValueBytes(const uint8_t *text, size_t n, bool oddDigits, uint8_t *value) {
+// high nibble), turned in place into the value's little-endian bytes: the
+// bytes reversed, then, after an odd number of digits, every byte made of
+// the nibbles that straddle it and the next.  Eight bytes per step.
+void textToValueBytes(uint8_t *bytes, size_t n, bool oddDigits) {
+    size_t front = 0, back = n;
+    for (; back - front >= 16; front += 8, back -= 8) {
+        uint64_t low = loadBig64(bytes + front), high = loadBig64(bytes + back - 8);
+        storeLittle64(bytes + front, high);
+        storeLittle64(bytes + back - 8, low);
+    }
+    std::reverse(bytes + front, bytes + back);
+    if (!oddDigits) return;
     size_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint64_t word = loadBig64(text + n - 8 - i);
-        if (oddDigits) word = (word >> 4) | (i + 9 <= n ? uint64_t{text[n - 9 - i]} << 60 : 0);
-        storeLittle64(value + i, word);
-    }
-    for (; i < n; ++i) {
-        uint8_t byte = text[n - 1 - i];
-        if (oddDigits) byte = static_cast<uint8_t>((byte >> 4) | (i + 2 <= n ? text[n - 2 - i] << 4 : 0));
-        value[i] = byte;
-    }
+    for (; i + 9 <= n; i += 8)
+        storeLittle64(bytes + i, (loadLittle64(bytes + i) >> 4) | uint64_t{bytes[i + 8]} << 60);
+    for (; i < n; ++i) bytes[i] = static_cast<uint8_t>((bytes[i] >> 4) | (i + 1 < n ? bytes[i + 1] << 4 : 0));
 }
+
+#if defined(__SSE2__)
+// The digit values of 16 characters, with the mask of those that are
+// hexadecimal digits; the value of any other character is unspecified.
+inline __m128i digitValues(const unsigned char *text, unsigned &digitMask) {
+    __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+    __m128i decimal = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
+    __m128i isDecimal = _mm_cmpeq_epi8(_mm_min_epu8(decimal, _mm_set1_epi8(9)), decimal);
+    __m128i letter = _mm_sub_epi8(_mm_or_si128(chars, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+    __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, _mm_set1_epi8(5)), letter);
+    digitMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isDecimal, isLetter)));
+    return _mm_or_si128(_mm_and_si128(isDecimal, decimal),
+                        _mm_andnot_si128(isDecimal, _mm_add_epi8(letter, _mm_set1_epi8(10))));
+}
+
+// Each 16-bit lane of two digit values (the first in its low byte) as the
+// byte first * 16 + second; a lane past a run may hold any byte, so both
+// digits are masked.
+inline __m128i digitPairs(__m128i values) {
+    return _mm_or_si128(_mm_and_si128(_mm_slli_epi16(values, 4), _mm_set1_epi16(0x00F0)),
+                        _mm_and_si128(_mm_srli_epi16(values, 8), _mm_set1_epi16(0x000F)));
+}
+#endif
 
 // Collects the digits of one value.  Until the value's digit count is
 // reached the digits are packed two to a byte in text order (high nibble
@@ -208,31 +233,32 @@ public:
     size_t packRun(const unsigned char *text, size_t size) {
         size_t taken = 0;
 #if defined(__SSE2__)
-        const __m128i zero = _mm_set1_epi8('0'), nine = _mm_set1_epi8(9), five = _mm_set1_epi8(5);
-        const __m128i lowerCase = _mm_set1_epi8(0x20), letterA = _mm_set1_epi8('a'), ten = _mm_set1_epi8(10);
-        const __m128i firstNibble = _mm_set1_epi16(0x00F0), secondNibble = _mm_set1_epi16(0x000F);
+        // 32 digits to 16 bytes while whole blocks are digits.
+        while (!(read & 1) && size - taken >= 32 && count - read >= 32) {
+            unsigned first, second;
+            __m128i a = digitValues(text + taken, first), b = digitValues(text + taken + 16, second);
+            if ((first & second) != 0xFFFF) break;
+            size_t byte = static_cast<size_t>(read >> 1);
+            ensureRoom(byte);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(packed.data() + byte),
+                             _mm_packus_epi16(digitPairs(a), digitPairs(b)));
+            read += 32;
+            taken += 32;
+        }
+        // Then a block at a time: the digits at its front, as many as the
+        // value takes; behind a pending high nibble 15, so that 16 nibbles
+        // are stored.
         while (size - taken >= 16 && packing()) {
-            __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + taken));
-            __m128i decimal = _mm_sub_epi8(chars, zero);
-            __m128i isDecimal = _mm_cmpeq_epi8(_mm_min_epu8(decimal, nine), decimal);
-            __m128i letter = _mm_sub_epi8(_mm_or_si128(chars, lowerCase), letterA);
-            __m128i isLetter = _mm_cmpeq_epi8(_mm_min_epu8(letter, five), letter);
-            auto digitMask = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isDecimal, isLetter)));
-            // Digits at the front of the block, as many as the value takes;
-            // behind a pending high nibble 15, so that 16 nibbles are stored.
+            unsigned digitMask;
+            __m128i values = digitValues(text + taken, digitMask);
             int64_t n = std::countr_one(digitMask);
             n = std::min({n, count - read, int64_t{(read & 1) ? 15 : 16}});
             if (n == 0) break;
-            __m128i values = _mm_or_si128(_mm_and_si128(isDecimal, decimal),
-                                          _mm_andnot_si128(isDecimal, _mm_add_epi8(letter, ten)));
             size_t byte = static_cast<size_t>(read >> 1);
             ensureRoom(byte);
             uint8_t *out = packed.data() + byte;
             if (read & 1) values = _mm_or_si128(_mm_slli_si128(values, 1), _mm_cvtsi32_si128(*out >> 4));
-            // Each 16-bit lane holds two digits, the first in its low byte; a
-            // lane past the run may hold any byte, so both are masked.
-            __m128i pairs = _mm_or_si128(_mm_and_si128(_mm_slli_epi16(values, 4), firstNibble),
-                                         _mm_and_si128(_mm_srli_epi16(values, 8), secondNibble));
+            __m128i pairs = digitPairs(values);
             _mm_storel_epi64(reinterpret_cast<__m128i *>(out), _mm_packus_epi16(pairs, pairs));
             read += n;
             taken += static_cast<size_t>(n);
@@ -276,10 +302,9 @@ public:
             field.setDigits(ring.data(), static_cast<int64_t>(ring.size()));
             return;
         }
-        std::vector<uint8_t> value(static_cast<size_t>((read + 1) / 2));
-        textToValueBytes(packed.data(), value.size(), (read & 1) != 0, value.data());
-        std::vector<uint8_t>().swap(packed);
-        field.takeValueBytes(std::move(value), read);
+        packed.resize(static_cast<size_t>((read + 1) / 2));
+        textToValueBytes(packed.data(), packed.size(), (read & 1) != 0);
+        field.takeValueBytes(std::move(packed), read);
     }
 
 private:
