@@ -163,10 +163,10 @@ void writeSvfSrc(FileChannel &channel, int reset);
 long tokenToLong(const char *text, FileChannel *lineChannel);
 
 // Character classes of the POSIX locale for 7-bit ASCII.
-inline bool isAsciiAlpha(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-inline bool isAsciiDigit(int c) { return c >= '0' && c <= '9'; }
-inline bool isAsciiSpace(int c) { return c == ' ' || (c >= 9 && c <= 13); }
-inline bool isAsciiPunct(int c) { return c > 32 && c < 127 && !isAsciiAlpha(c) && !isAsciiDigit(c); }
+constexpr bool isAsciiAlpha(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr bool isAsciiDigit(int c) { return c >= '0' && c <= '9'; }
+constexpr bool isAsciiSpace(int c) { return c == ' ' || (c >= 9 && c <= 13); }
+constexpr bool isAsciiPunct(int c) { return c > 32 && c < 127 && !isAsciiAlpha(c) && !isAsciiDigit(c); }
 
 }  // namespace svf
 

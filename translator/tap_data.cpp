@@ -9,6 +9,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <string_view>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -324,13 +325,19 @@ private:
     FileChannel &channel;
 };
 
+// The current token is the text: compared at the token's own length (a
+// token never equals a keyword or punctuation through a zero byte).
+bool tokenIs(const FileChannel &channel, std::string_view text) {
+    return std::string_view(channel.sToken, channel.lTokenLen) == text;
+}
+
 [[noreturn]] void missingClose(FileChannel &channel) { fatalError("Token [)] not found", &channel); }
 
 }  // namespace
 
 std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel) {
     lexNeed(channel, "(");
-    if (std::strcmp(channel.sToken, "(") != 0) fatalError("Token [(] not found", &channel);
+    if (!tokenIs(channel, "(")) fatalError("Token [(] not found", &channel);
     auto field = std::make_shared<CTapField>(bits);
     DigitCollector collector(field->lDigitCount, channel);
     bool progress = iDbg_StatusUpdate == 1;
@@ -424,17 +431,17 @@ int64_t readTapData(FileChannel &channel, int isScan, FieldPtr &tdi, FieldPtr &t
         if (isScan) fatalError("Data length must be > 0", &channel);
         do {
             lexNeed(channel, ";");
-        } while (std::strcmp(channel.sToken, ";") != 0);
+        } while (!tokenIs(channel, ";"));
         return 0;
     }
-    static constexpr const char *kKeywords[4] = {"tdi", "tdo", "mask", "smask"};
+    static constexpr std::string_view kKeywords[4] = {"tdi", "tdo", "mask", "smask"};
     FieldPtr *slots[4] = {&tdi, &tdo, &mask, &smask};
     bool given[4] = {false, false, false, false};
     lexNeed(channel, ";");
-    while (std::strcmp(channel.sToken, ";") != 0) {
+    while (!tokenIs(channel, ";")) {
         int which = -1;
         for (int i = 0; i < 4; ++i)
-            if (std::strcmp(channel.sToken, kKeywords[i]) == 0) which = i;
+            if (tokenIs(channel, kKeywords[i])) which = i;
         if (which < 0) {
             if (channel.iTokenType == TOK_WORD)
                 fatalError(strFormat("Invalid SDR format [%s]", channel.sToken), &channel);
@@ -445,7 +452,7 @@ int64_t readTapData(FileChannel &channel, int isScan, FieldPtr &tdi, FieldPtr &t
         *slots[which] = readSvfHexData(length, channel);
         lexNeed(channel, ";");
     }
-    if (std::strcmp(channel.sToken, ";") != 0)
+    if (!tokenIs(channel, ";"))
         fatalError(strFormat("Unknown token or %s already specified", channel.sToken), &channel);
     if (mask && tdo && !mask->hasOneBit()) tdo.reset();
     return length;
