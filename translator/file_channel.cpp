@@ -335,12 +335,25 @@ void lex(FileChannel &channel, int keepSpace) {
         return;
     }
     for (;;) {
+        channel.bTokenAtEof = false;
         if (channel.atEof()) return;
         if (keepSpace != 1) skipBufferedSpace(channel);
         getToken(channel);
-        if (channel.atEof() || channel.iTokenType == TOK_SPACE) {
+        if (channel.atEof()) {
             copyToken(channel.sLastToken, channel.sToken, channel.lTokenLen);
-            if (channel.atEof() || keepSpace == 1) return;
+            // The input may end right after a word or number: "RUNTEST 10 TCK"
+            // without a line end has read TCK, and the command still needs
+            // its ";" rather than the TCK that is there.
+            if (channel.iTokenType != TOK_SPACE && channel.lTokenLen > 0) {
+                strCaseConvert(channel.sToken, channel.lTokenLen, 0);
+                copyToken(channel.sLcToken, channel.sToken, channel.lTokenLen);
+                channel.bTokenAtEof = true;
+            }
+            return;
+        }
+        if (channel.iTokenType == TOK_SPACE) {
+            copyToken(channel.sLastToken, channel.sToken, channel.lTokenLen);
+            if (keepSpace == 1) return;
             continue;
         }
         // The token as written to sLastToken, lowered in sToken and
@@ -362,7 +375,7 @@ void lex(FileChannel &channel, int keepSpace) {
 void lexNeed(FileChannel &channel, const char *expected) {
     bool pushedBack = channel.iTokenState != kStateNormal;
     lex(channel, 0);
-    if (!pushedBack && channel.atEof()) fatalError(strFormat("Token [%s] not found", expected), &channel);
+    if (!pushedBack && !channel.tokenRead()) fatalError(strFormat("Token [%s] not found", expected), &channel);
 }
 
 long tokenToLong(const char *text, FileChannel *lineChannel) {
