@@ -22,7 +22,7 @@ namespace svf {
 namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
 // Input windows of a regular file: a multiple of any page size.
-constexpr int64_t kWindowSize = int64_t{4} << 20;
+constexpr int64_t kWindowSize = FileChannel::kInputWindow;
 
 void copyToken(char *target, const char *source, size_t length) {
     std::memcpy(target, source, length);

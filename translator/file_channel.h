@@ -89,6 +89,8 @@ public:
     size_t bufferLen() const { return len; }
     bool refill();
     void markEof() { bEof = true; }
+    // A regular input file is read through windows of this size.
+    static constexpr int64_t kInputWindow = int64_t{4} << 20;
     // Bytes of the input not read yet, or -1 when the size is unknown.
     int64_t remainingInput() const {
         return lInputSize < 0 ? -1 : lInputSize - lConsumed + static_cast<int64_t>(len - pos);
