@@ -74,7 +74,7 @@ FileChannel::FileChannel(std::string name) : sName(std::move(name)) { resetChann
 FileChannel::~FileChannel() {
     unmapWindow();
     if (pFile) {
-        if (!bInput) flush();
+        flush();
         std::fclose(pFile);
         pFile = nullptr;
     }
@@ -162,6 +162,7 @@ void FileChannel::unmapWindow() {
 }
 
 void FileChannel::flush() {
+    if (bInput) return;  // the buffer holds input (or a window of it)
     ensureBuffer();
     if (len > 0 && pFile) std::fwrite(buf.get(), 1, len, pFile);
     len = 0;
