@@ -116,14 +116,12 @@ void combineHeaderDataTrailer(int isSdr) {
     if (!isSdr && total > qsvf::kMaxQsir2Bits)
         limitError("SIR length", std::to_string(total), qsvf::kMaxQsir2Bits, pFC_Input);
     if (isSdr && total > int64_t{UINT32_MAX}) limitError("SDR length", std::to_string(total), UINT32_MAX, pFC_Input);
-    CCombinedValue tdi = combinedTdi(scan, "pCL");
-    if (isSdr) {
-        if (iSkipTdoTest == 0 && scan.data->pTdo) {
-            combinedTdo(scan);
-            combinedMask(scan);
-        }
-        return;
-    }
+    // The checks of joining the values (the same for TDI, SMASK, TDO and
+    // MASK, which share the lengths); the values themselves are joined when
+    // the scan is written.
+    if (total < 1) fatalError("consD[0]");
+    if (scan.data->lLength == 0) fatalError("pData=Null");
+    if (isSdr) return;
     if (iInOrder == 1) {
         writeSirRecord();
         giInOrderSirWritten = 1;

@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "byte_order.h"
 #include "combine.h"
@@ -268,7 +269,10 @@ void writeSdr(int kind) {
         } else {
             CCombinedValue mask = combinedMask(scan);
             if (!compareHexData(mask, pSdrMask.get(), mask.digitCount())) {
-                pSdrMask = std::make_unique<CCombinedValue>(std::move(mask));
+                if (pSdrMask)
+                    *pSdrMask = std::move(mask);
+                else
+                    pSdrMask = std::make_unique<CCombinedValue>(std::move(mask));
                 listText("QTDOMASK ");
                 writeOpcode(qsvf::QTDOMASK);
                 bytePrint(pSdrMask.get(), 0, total);
@@ -277,11 +281,11 @@ void writeSdr(int kind) {
         }
     }
     CCombinedValue tdi = combinedTdi(scan, "pCL");
-    std::unique_ptr<CCombinedValue> tdo;
-    if (testTdo) tdo = std::make_unique<CCombinedValue>(combinedTdo(scan));
+    std::optional<CCombinedValue> tdo;
+    if (testTdo) tdo = combinedTdo(scan);
     giSplitSdrWritten = split ? 1 : 0;
     if (split) {
-        writeSplitSdr(tdi, tdo.get(), total);
+        writeSplitSdr(tdi, tdo ? &*tdo : nullptr, total);
     } else {
         runTestReset(kind);
         bool plain = iOptUseQSDR == 1 && !testTdo;
@@ -290,7 +294,7 @@ void writeSdr(int kind) {
         bytePrint(&tdi, 0, total);
         if (!plain) {
             listText(" ");
-            bytePrint(tdo.get(), 0, total);
+            bytePrint(tdo ? &*tdo : nullptr, 0, total);
         }
         listText("\n");
     }

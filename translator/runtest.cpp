@@ -5,11 +5,11 @@
 // the larger of the clock count and the time decides the wait.
 #include "runtest.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <vector>
 
 #include "diagnostics.h"
 #include "file_channel.h"
@@ -132,12 +132,17 @@ void doRunTest(FileChannel &channel) {
     tap.runCount = tap.minTime = tap.maxTime = -1.0f;
     bool runStateGiven = false, endStateGiven = false;
     // What each merged command asks for: its clock count (with -runmin) and
-    // its minimum time, -1 when not given.
+    // its minimum time, -1 when not given.  The clocks of the commands are
+    // summed as they are read; the sum counts only where some command gives
+    // a time, and the frequency cannot change within the run of commands
+    // (without one the default of 1 MHz is taken after them).
     struct Wait {
         double count;
         double minTime;
     };
-    std::vector<Wait> waits;
+    bool anyTime = false;
+    double timedTotal = 0;
+    const double frequency = tap.frequency < 0 ? 1.0e6 : tap.frequencyExact;
     for (;;) {
         Wait wait{-1.0, -1.0};
         lexNeed(channel, ";");
@@ -207,7 +212,10 @@ void doRunTest(FileChannel &channel) {
                 strSearch(";", 0, channel);
             }
         }
-        waits.push_back(wait);
+        anyTime = anyTime || wait.minTime >= 0;
+        double clocks = wait.count < 0 ? 0 : wait.count;
+        if (wait.minTime >= 0) clocks = std::max(clocks, clocksForTime(wait.minTime, frequency));
+        timedTotal += clocks;
         if (giUseQwait == 1) break;
         lex(channel, 0);
         if (channel.tokenRead() && isToken(channel, "runtest")) continue;
@@ -233,8 +241,6 @@ void doRunTest(FileChannel &channel) {
     // The wait written: counts alone as read; where a minimum time is given
     // the command waits at least that long, so its clocks are the larger of
     // its count and the time at the TCK frequency.
-    bool anyTime = false;
-    for (const Wait &wait : waits) anyTime = anyTime || wait.minTime >= 0;
     int64_t count;
     if (!anyTime) {
         if (tap.runCount > static_cast<float>(UINT32_MAX))
@@ -242,12 +248,7 @@ void doRunTest(FileChannel &channel) {
         count = static_cast<int64_t>(tap.runCount);
     } else {
         if (tap.frequency < 0) useDefaultFrequency(channel);
-        double total = 0;
-        for (const Wait &wait : waits) {
-            double clocks = wait.count < 0 ? 0 : wait.count;
-            if (wait.minTime >= 0) clocks = std::max(clocks, clocksForTime(wait.minTime, tap.frequencyExact));
-            total += clocks;
-        }
+        double total = timedTotal;
         if (static_cast<double>(lRunMin) > total) total = static_cast<double>(lRunMin);
         if (total > static_cast<double>(UINT32_MAX))
             limitError("RUNTEST count", strFormat("%.0f", total), UINT32_MAX, &channel);

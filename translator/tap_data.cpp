@@ -52,8 +52,7 @@ void CTapField::setDigits(const uint8_t *digits, int64_t count) {
     lRotOffset = lDigitCount > 0 ? (lDigitCount - kept) % lDigitCount : 0;
 }
 
-void CTapField::takeValueBytes(std::vector<uint8_t> bytes, int64_t digits) {
-    pData = std::move(bytes);
+void CTapField::finishValueBytes(int64_t digits) {
     if (static_cast<int64_t>(pData.size()) * 8 > lBitLen) {
         size_t top = static_cast<size_t>(lBitLen / 8);
         if (top < pData.size()) {
@@ -62,8 +61,10 @@ void CTapField::takeValueBytes(std::vector<uint8_t> bytes, int64_t digits) {
         }
     }
     while (!pData.empty() && pData.back() == 0) pData.pop_back();
-    // Storage reserved for more digits than the text gave is returned.
-    if (pData.capacity() - pData.size() > pData.size() / 8 + 64) pData.shrink_to_fit();
+    // Large storage reserved for more digits than the text gave is returned;
+    // small storage is kept for the next value read into the field.
+    if (pData.capacity() > kKeptStorage && pData.capacity() - pData.size() > pData.size() / 8 + 64)
+        pData.shrink_to_fit();
     int64_t kept = std::min(digits, lDigitCount);
     lRotOffset = lDigitCount > 0 ? (lDigitCount - kept) % lDigitCount : 0;
 }
@@ -213,7 +214,9 @@ inline __m128i digitPairs(__m128i values) {
 // digit per byte, overwriting the oldest digits.
 class DigitCollector {
 public:
-    DigitCollector(int64_t digitCount, FileChannel &channel) : count(digitCount), channel(channel) {
+    DigitCollector(CTapField &field, FileChannel &channel)
+        : packed(field.pData), count(field.lDigitCount), channel(channel) {
+        packed.clear();
         int64_t expected = count;
         int64_t remaining = channel.remainingInput();
         if (remaining >= 0) expected = std::min(expected, remaining);
@@ -305,7 +308,7 @@ public:
         }
         packed.resize(static_cast<size_t>((read + 1) / 2));
         textToValueBytes(packed.data(), packed.size(), (read & 1) != 0);
-        field.takeValueBytes(std::move(packed), read);
+        field.finishValueBytes(read);
     }
 
 private:
@@ -317,7 +320,7 @@ private:
         size_t step = std::min(packed.capacity(), packed.size() + (size_t{1} << 16));
         packed.resize(std::max(byte + kSlack, step));
     }
-    std::vector<uint8_t> packed;
+    std::vector<uint8_t> &packed;  // the storage of the field read
     int64_t count;
     int64_t read = 0;
     bool wrapped = false;
@@ -333,13 +336,38 @@ bool tokenIs(const FileChannel &channel, std::string_view text) {
 
 [[noreturn]] void missingClose(FileChannel &channel) { fatalError("Token [)] not found", &channel); }
 
+// Fields are recycled: one that no pattern or written value holds any more
+// (only the pool does) takes the next value read, with its storage, so that
+// the short scans of a CPLD file cost no allocation.  Storage beyond
+// kKeptStorage is not kept (see finishValueBytes).
+class FieldPool {
+public:
+    std::shared_ptr<CTapField> take(int64_t bits) {
+        for (std::shared_ptr<CTapField> &field : fields) {
+            if (field.use_count() == 1) {
+                field->initTapField(bits);
+                if (field->pData.capacity() > CTapField::kKeptStorage) std::vector<uint8_t>().swap(field->pData);
+                return field;
+            }
+        }
+        auto field = std::make_shared<CTapField>(bits);
+        if (fields.size() < kPoolSize) fields.push_back(field);
+        return field;
+    }
+
+private:
+    static constexpr size_t kPoolSize = 32;
+    std::vector<std::shared_ptr<CTapField>> fields;
+};
+FieldPool fieldPool;
+
 }  // namespace
 
 std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel) {
     lexNeed(channel, "(");
     if (!tokenIs(channel, "(")) fatalError("Token [(] not found", &channel);
-    auto field = std::make_shared<CTapField>(bits);
-    DigitCollector collector(field->lDigitCount, channel);
+    std::shared_ptr<CTapField> field = fieldPool.take(bits);
+    DigitCollector collector(*field, channel);
     bool progress = iDbg_StatusUpdate == 1;
     bool progressShown = false;
 

@@ -49,8 +49,11 @@ public:
     // the last lDigitCount of them count, with missing leading digits 0.
     // Bits above the length in the top digit are cleared.
     void setDigits(const uint8_t *digits, int64_t count);
-    // Takes the value's little-endian bytes as read from `digits` digits.
-    void takeValueBytes(std::vector<uint8_t> bytes, int64_t digits);
+    // Completes pData, which holds the value's little-endian bytes as read
+    // from `digits` digits.
+    void finishValueBytes(int64_t digits);
+    // Storage up to this size stays with a field for the next value read.
+    static constexpr size_t kKeptStorage = size_t{64} << 10;
 };
 
 using FieldPtr = std::shared_ptr<const CTapField>;
