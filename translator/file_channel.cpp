@@ -330,11 +330,94 @@ void skipBufferedSpace(FileChannel &channel) {
 }
 }  // namespace
 
+namespace {
+// The token text as read into sLastToken, lowered into sToken and sLcToken,
+// in one pass (letters after a zero byte keep their case, as in
+// strCaseConvert); text may be sToken itself.
+void storeToken(FileChannel &channel, const char *text, size_t length) {
+    bool lowering = true;
+    for (size_t i = 0; i < length; ++i) {
+        char c = text[i];
+        channel.sLastToken[i] = c;
+        if (c == '\0') lowering = false;
+        if (lowering && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        channel.sToken[i] = channel.sLcToken[i] = c;
+    }
+    channel.sLastToken[length] = channel.sToken[length] = channel.sLcToken[length] = '\0';
+    channel.lTokenLen = length;
+}
+
+// A punctuation character that getToken makes a token of its own (not the
+// start of a comment or a word).
+bool singlePunct(int c) { return isAsciiPunct(c) && c != '!' && c != '/' && c != '_'; }
+
+// The common tokens read straight from the input buffer: the white space
+// before them, then a word, a number or a punctuation character, when the
+// token and the character after a word or number are in the buffer and
+// none is a CR.  The channel is left exactly as the character reader leaves
+// it (the character after a word or number read and pushed back, lines
+// counted); any other case is left to the character reader, before
+// anything of the token is taken.  Not while the command text is stored for
+// the echo.  Returns true when it read the token.
+bool lexBuffered(FileChannel &channel) {
+    if (channel.atEof() || FileChannel::srcStoring()) return false;
+    channel.bTokenAtEof = false;
+    if (channel.iCharState != kStateNormal && !isAsciiSpace(channel.iCurChar)) {
+        // The character after the previous token.
+        int c = channel.iCurChar;
+        if (!singlePunct(c)) return false;
+        channel.iCharState = kStateNormal;
+        char text = static_cast<char>(c);
+        storeToken(channel, &text, 1);
+        channel.iTokenType = TOK_PUNCT;
+        return true;
+    }
+    skipBufferedSpace(channel);
+    const unsigned char *data = channel.bufferData();
+    size_t &pos = channel.bufferPos();
+    const size_t len = channel.bufferLen();
+    if (pos >= len) return false;
+    const unsigned char first = data[pos];
+    uint8_t what;
+    size_t limit;
+    if (isAsciiAlpha(first) || first == '_') {
+        what = CONTINUES_WORD;
+        limit = 97;
+    } else if (isAsciiDigit(first)) {
+        what = CONTINUES_NUMBER;
+        limit = 29;
+    } else if (singlePunct(first)) {
+        ++pos;
+        channel.iCurChar = first;
+        char text = static_cast<char>(first);
+        storeToken(channel, &text, 1);
+        channel.iTokenType = TOK_PUNCT;
+        return true;
+    } else {
+        return false;
+    }
+    size_t end = pos + 1;
+    while (end < len && (kScanClass[data[end]] & what)) ++end;
+    if (end >= len || end - pos > limit || data[end] == '\r') return false;
+    bool isWord = what == CONTINUES_WORD;
+    for (size_t i = pos + 1; !isWord && i < end; ++i) isWord = isAsciiAlpha(data[i]) || data[i] == '_';
+    storeToken(channel, reinterpret_cast<const char *>(data + pos), end - pos);
+    channel.iTokenType = isWord ? TOK_WORD : TOK_NUMBER;
+    const unsigned char next = data[end];
+    pos = end + 1;
+    channel.iCurChar = next;
+    if (next == '\n') ++channel.lLineNum;
+    channel.iCharState = kStatePushedBack;
+    return true;
+}
+}  // namespace
+
 void lex(FileChannel &channel, int keepSpace) {
     if (channel.iTokenState != kStateNormal) {
         channel.iTokenState = kStateNormal;
         return;
     }
+    if (keepSpace != 1 && lexBuffered(channel)) return;
     for (;;) {
         channel.bTokenAtEof = false;
         if (channel.atEof()) return;
@@ -357,18 +440,7 @@ void lex(FileChannel &channel, int keepSpace) {
             if (keepSpace == 1) return;
             continue;
         }
-        // The token as written to sLastToken, lowered in sToken and
-        // sLcToken, in one pass (letters after a zero byte keep their case,
-        // as in strCaseConvert).
-        bool lowering = true;
-        for (size_t i = 0; i < channel.lTokenLen; ++i) {
-            char c = channel.sToken[i];
-            channel.sLastToken[i] = c;
-            if (c == '\0') lowering = false;
-            if (lowering && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            channel.sToken[i] = channel.sLcToken[i] = c;
-        }
-        channel.sLastToken[channel.lTokenLen] = channel.sLcToken[channel.lTokenLen] = '\0';
+        storeToken(channel, channel.sToken, channel.lTokenLen);
         return;
     }
 }
