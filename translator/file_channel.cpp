@@ -334,15 +334,22 @@ namespace {
 // The token text as read into sLastToken, lowered into sToken and sLcToken,
 // in one pass (letters after a zero byte keep their case, as in
 // strCaseConvert); text may be sToken itself.
+constexpr std::array<char, 256> makeLower() {
+    std::array<char, 256> table{};
+    for (int c = 0; c < 256; ++c)
+        table[static_cast<size_t>(c)] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return table;
+}
+constexpr std::array<char, 256> kLower = makeLower();
+
 void storeToken(FileChannel &channel, const char *text, size_t length) {
-    bool lowering = true;
-    for (size_t i = 0; i < length; ++i) {
+    size_t i = 0;
+    for (; i < length && text[i] != '\0'; ++i) {
         char c = text[i];
         channel.sLastToken[i] = c;
-        if (c == '\0') lowering = false;
-        if (lowering && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        channel.sToken[i] = channel.sLcToken[i] = c;
+        channel.sToken[i] = channel.sLcToken[i] = kLower[static_cast<unsigned char>(c)];
     }
+    for (; i < length; ++i) channel.sLastToken[i] = channel.sToken[i] = channel.sLcToken[i] = text[i];
     channel.sLastToken[length] = channel.sToken[length] = channel.sLcToken[length] = '\0';
     channel.lTokenLen = length;
 }
@@ -372,10 +379,23 @@ bool lexBuffered(FileChannel &channel) {
         channel.iTokenType = TOK_PUNCT;
         return true;
     }
-    skipBufferedSpace(channel);
+    // The white space before the token (a pushed-back blank was read
+    // already and is skipped with it).
+    channel.iCharState = kStateNormal;
     const unsigned char *data = channel.bufferData();
     size_t &pos = channel.bufferPos();
     const size_t len = channel.bufferLen();
+    if (pos < len && (kScanClass[data[pos]] & PLAIN_SPACE)) {
+        size_t at = pos;
+        long lines = 0;
+        do {
+            lines += data[at] == '\n';
+            ++at;
+        } while (at < len && (kScanClass[data[at]] & PLAIN_SPACE));
+        channel.iCurChar = data[at - 1];
+        channel.lLineNum += lines;
+        pos = at;
+    }
     if (pos >= len) return false;
     const unsigned char first = data[pos];
     uint8_t what;
