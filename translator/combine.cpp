@@ -53,8 +53,23 @@ CCombinedValue consolidateData(FieldPtr trailer, FieldPtr data, FieldPtr header,
     return value;
 }
 
+namespace {
+// The field that is the whole value (no header, trailer or SMASK), or none.
+const CTapField *wholeField(const CCombinedValue &value) {
+    const CCombinedValue::Part &data = value.parts[1];
+    if (value.pAndMask || value.parts[0].bits != 0 || value.parts[2].bits != 0 || !data.field ||
+        data.field->lBitLen != data.bits)
+        return nullptr;
+    return data.field.get();
+}
+}  // namespace
+
 int compareHexData(const CCombinedValue &newMask, const CCombinedValue *oldMask, int64_t digitCount) {
     if (!oldMask || oldMask->digitCount() != digitCount || newMask.digitCount() != digitCount) return 0;
+    // A field's bytes hold no bit above its length and no zero byte at the
+    // top, so two whole-field values are equal when their bytes are.
+    const CTapField *newField = wholeField(newMask), *oldField = wholeField(*oldMask);
+    if (newField && oldField) return newField->pData == oldField->pData ? 1 : 0;
     int64_t bits = 4 * digitCount;
     for (int64_t lo = 0; lo < bits; lo += 64) {
         uint64_t a = newMask.getWord(lo), b = oldMask->getWord(lo);

@@ -138,8 +138,9 @@ int processSVF() {
         keyword[keywordLength] = '\0';
         if (keyword[0] == '\0' || isAsciiSpace(static_cast<unsigned char>(keyword[0]))) continue;
         const KeywordEntry *entry = nullptr;
+        const std::string_view word(keyword, keywordLength);
         for (const KeywordEntry &row : kKeywords)
-            if (row.keyword == keyword) entry = &row;
+            if (row.keyword == word) entry = &row;
         // Only a RUNTEST that directly follows it gives an in-order SIR its wait.
         if (!entry || entry->keyword != "runtest") giInOrderSirWritten = 0;
         if (!entry) {

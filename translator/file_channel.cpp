@@ -8,6 +8,9 @@
 #include <cstring>
 
 #include <sys/stat.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #if defined(__unix__) || defined(__APPLE__)
 #include <sys/mman.h>
 #define SVF_MAPPED_INPUT 1
@@ -342,7 +345,29 @@ constexpr std::array<char, 256> makeLower() {
 }
 constexpr std::array<char, 256> kLower = makeLower();
 
-void storeToken(FileChannel &channel, const char *text, size_t length) {
+// `readable`: the bytes that may be read at text (at least length).
+void storeToken(FileChannel &channel, const char *text, size_t length, size_t readable) {
+#if defined(__SSE2__)
+    // A token of up to 16 characters without a zero byte, 16 bytes at once;
+    // the bytes stored after its end are never read.
+    if (length <= 16 && readable >= 16) {
+        __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
+        unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_setzero_si128())));
+        if ((zeros & ((1u << length) - 1)) == 0) {
+            __m128i fromA = _mm_sub_epi8(chars, _mm_set1_epi8('A'));
+            __m128i isUpper = _mm_cmpeq_epi8(_mm_min_epu8(fromA, _mm_set1_epi8(25)), fromA);
+            __m128i lowered = _mm_add_epi8(chars, _mm_and_si128(isUpper, _mm_set1_epi8(0x20)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLastToken), chars);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sToken), lowered);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLcToken), lowered);
+            channel.sLastToken[length] = channel.sToken[length] = channel.sLcToken[length] = '\0';
+            channel.lTokenLen = length;
+            return;
+        }
+    }
+#else
+    (void)readable;
+#endif
     size_t i = 0;
     for (; i < length && text[i] != '\0'; ++i) {
         char c = text[i];
@@ -375,7 +400,7 @@ bool lexBuffered(FileChannel &channel) {
         if (!singlePunct(c)) return false;
         channel.iCharState = kStateNormal;
         char text = static_cast<char>(c);
-        storeToken(channel, &text, 1);
+        storeToken(channel, &text, 1, 1);
         channel.iTokenType = TOK_PUNCT;
         return true;
     }
@@ -410,7 +435,7 @@ bool lexBuffered(FileChannel &channel) {
         ++pos;
         channel.iCurChar = first;
         char text = static_cast<char>(first);
-        storeToken(channel, &text, 1);
+        storeToken(channel, &text, 1, 1);
         channel.iTokenType = TOK_PUNCT;
         return true;
     } else {
@@ -421,7 +446,7 @@ bool lexBuffered(FileChannel &channel) {
     if (end >= len || end - pos > limit || data[end] == '\r') return false;
     bool isWord = what == CONTINUES_WORD;
     for (size_t i = pos + 1; !isWord && i < end; ++i) isWord = isAsciiAlpha(data[i]) || data[i] == '_';
-    storeToken(channel, reinterpret_cast<const char *>(data + pos), end - pos);
+    storeToken(channel, reinterpret_cast<const char *>(data + pos), end - pos, len - pos);
     channel.iTokenType = isWord ? TOK_WORD : TOK_NUMBER;
     const unsigned char next = data[end];
     pos = end + 1;
@@ -460,7 +485,7 @@ void lex(FileChannel &channel, int keepSpace) {
             if (keepSpace == 1) return;
             continue;
         }
-        storeToken(channel, channel.sToken, channel.lTokenLen);
+        storeToken(channel, channel.sToken, channel.lTokenLen, sizeof channel.sToken);
         return;
     }
 }
