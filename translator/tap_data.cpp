@@ -363,12 +363,71 @@ FieldPool fieldPool;
 
 }  // namespace
 
+namespace {
+// The warning about bits above the length in the leading digit of a value
+// whose text gave all its digits.
+void checkLeadingDigit(int64_t bits, int top, FileChannel &channel) {
+    int64_t rest = bits % 4;
+    if (rest != 0 && (top >> rest) != 0)
+        warning(strFormat("1's in %lld MSB bits of leading hex char (%X) will be ignored",
+                          static_cast<long long>(4 - rest), top),
+                &channel);
+}
+
+// The number of hexadecimal digits at the front of text[0 .. size), looked
+// at up to limit + 1 characters.
+size_t digitRun(const unsigned char *text, size_t size, size_t limit) {
+    size_t n = 0;
+#if defined(__SSE2__)
+    while (size - n >= 16 && n <= limit) {
+        unsigned digitMask;
+        digitValues(text + n, digitMask);
+        if (digitMask != 0xFFFF) return n + static_cast<size_t>(std::countr_one(digitMask));
+        n += 16;
+    }
+#endif
+    while (n < size && n <= limit && kHexClass[text[n]] < 16) ++n;
+    return n;
+}
+
+// A short value written as one run of digits directly followed by ")" in
+// the input buffer, as most values of a CPLD file are: read in one pass
+// from its least significant digit.  Returns false, having taken nothing,
+// for any other value.
+constexpr size_t kShortValueDigits = 128;
+bool readShortValue(CTapField &field, FileChannel &channel) {
+    if (channel.iCharState != kStateNormal) return false;
+    const unsigned char *data = channel.bufferData();
+    size_t &pos = channel.bufferPos();
+    const size_t len = channel.bufferLen();
+    const size_t n = digitRun(data + pos, len - pos, kShortValueDigits);
+    if (n == 0 || n > kShortValueDigits || static_cast<int64_t>(n) > field.lDigitCount || pos + n >= len ||
+        data[pos + n] != ')')
+        return false;
+    const unsigned char *last = data + pos + n - 1;  // least significant digit
+    std::vector<uint8_t> &bytes = field.pData;
+    bytes.resize((n + 1) / 2);
+    size_t byte = 0;
+    for (; 2 * byte + 1 < n; ++byte)
+        bytes[byte] = static_cast<uint8_t>(kHexClass[last[-2 * static_cast<std::ptrdiff_t>(byte)]] |
+                                           kHexClass[last[-2 * static_cast<std::ptrdiff_t>(byte) - 1]] << 4);
+    if (n & 1) bytes[byte] = kHexClass[data[pos]];
+    pos += n + 1;
+    channel.iCurChar = ')';
+    if (static_cast<int64_t>(n) == field.lDigitCount) checkLeadingDigit(field.lBitLen, kHexClass[data[pos - n - 1]], channel);
+    field.finishValueBytes(static_cast<int64_t>(n));
+    return true;
+}
+}  // namespace
+
 std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel) {
     lexNeed(channel, "(");
     if (!tokenIs(channel, "(")) fatalError("Token [(] not found", &channel);
     std::shared_ptr<CTapField> field = fieldPool.take(bits);
-    DigitCollector collector(*field, channel);
     bool progress = iDbg_StatusUpdate == 1;
+    if (!progress && !(FileChannel::srcStoring() && channel.lSrcLineLen < 69) && readShortValue(*field, channel))
+        return field;
+    DigitCollector collector(*field, channel);
     bool progressShown = false;
 
     // One character of the value; returns true at the closing parenthesis.
@@ -440,14 +499,7 @@ std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel) {
     }
     if (progressShown) statusMsg("", MSG_CLEAR_AFTER, 1, 0);
 
-    int64_t rest = bits % 4;
-    if (rest != 0 && collector.total() >= field->lDigitCount) {
-        int top = collector.leadingDigit();
-        if ((top >> rest) != 0)
-            warning(strFormat("1's in %lld MSB bits of leading hex char (%X) will be ignored",
-                              static_cast<long long>(4 - rest), top),
-                    &channel);
-    }
+    if (collector.total() >= field->lDigitCount) checkLeadingDigit(bits, collector.leadingDigit(), channel);
     collector.storeInto(*field);
     return field;
 }
