@@ -404,14 +404,32 @@ bool readShortValue(CTapField &field, FileChannel &channel) {
     if (n == 0 || n > kShortValueDigits || static_cast<int64_t>(n) > field.lDigitCount || pos + n >= len ||
         data[pos + n] != ')')
         return false;
-    const unsigned char *last = data + pos + n - 1;  // least significant digit
     std::vector<uint8_t> &bytes = field.pData;
+#if defined(__SSE2__)
+    // The digits right-aligned behind leading zeros to whole blocks of 16;
+    // each block, from the last, gives 8 bytes of the value.
+    unsigned char text[kShortValueDigits + 16];
+    uint8_t value[kShortValueDigits / 2 + 8];
+    const size_t padded = (n + 15) & ~size_t{15};
+    std::memset(text, '0', padded - n);
+    std::memcpy(text + padded - n, data + pos, n);
+    for (size_t block = 0; block < padded / 16; ++block) {
+        unsigned digitMask;
+        __m128i pairs = digitPairs(digitValues(text + padded - 16 * (block + 1), digitMask));
+        uint8_t textOrder[8];
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(textOrder), _mm_packus_epi16(pairs, pairs));
+        storeLittle64(value + 8 * block, loadBig64(textOrder));
+    }
+    bytes.assign(value, value + (n + 1) / 2);
+#else
+    const unsigned char *last = data + pos + n - 1;  // least significant digit
     bytes.resize((n + 1) / 2);
     size_t byte = 0;
     for (; 2 * byte + 1 < n; ++byte)
         bytes[byte] = static_cast<uint8_t>(kHexClass[last[-2 * static_cast<std::ptrdiff_t>(byte)]] |
                                            kHexClass[last[-2 * static_cast<std::ptrdiff_t>(byte) - 1]] << 4);
     if (n & 1) bytes[byte] = kHexClass[data[pos]];
+#endif
     pos += n + 1;
     channel.iCurChar = ')';
     if (static_cast<int64_t>(n) == field.lDigitCount) checkLeadingDigit(field.lBitLen, kHexClass[data[pos - n - 1]], channel);
