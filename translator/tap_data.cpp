@@ -432,7 +432,8 @@ bool readShortValue(CTapField &field, FileChannel &channel) {
 #endif
     pos += n + 1;
     channel.iCurChar = ')';
-    if (static_cast<int64_t>(n) == field.lDigitCount) checkLeadingDigit(field.lBitLen, kHexClass[data[pos - n - 1]], channel);
+    if (static_cast<int64_t>(n) == field.lDigitCount)
+        checkLeadingDigit(field.lBitLen, kHexClass[data[pos - n - 1]], channel);
     field.finishValueBytes(static_cast<int64_t>(n));
     return true;
 }
