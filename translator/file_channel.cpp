@@ -33,9 +33,18 @@ void copyToken(char *target, const char *source, size_t length) {
 }
 
 // Character classes of the token scanner: characters that continue a word,
-// characters that continue a number, and the white space that is skipped
-// between tokens without the line-end rule (every space character but CR).
-enum : uint8_t { CONTINUES_WORD = 1, CONTINUES_NUMBER = 2, PLAIN_SPACE = 4 };
+// characters that continue a number, the white space that is skipped
+// between tokens without the line-end rule (every space character but CR),
+// the characters that start a word (and make a number a word), digits, and
+// the punctuation that is a token of its own (not a comment start).
+enum : uint8_t {
+    CONTINUES_WORD = 1,
+    CONTINUES_NUMBER = 2,
+    PLAIN_SPACE = 4,
+    STARTS_WORD = 8,
+    DIGIT = 16,
+    SINGLE_PUNCT = 32
+};
 constexpr std::array<uint8_t, 256> makeScanClass() {
     std::array<uint8_t, 256> table{};
     for (int c = 0; c < 256; ++c) {
@@ -43,6 +52,9 @@ constexpr std::array<uint8_t, 256> makeScanClass() {
         if (isAsciiAlpha(c) || isAsciiDigit(c) || c == '_') bits |= CONTINUES_WORD;
         if (!isAsciiSpace(c) && !(isAsciiPunct(c) && c != '_')) bits |= CONTINUES_NUMBER;
         if (isAsciiSpace(c) && c != '\r') bits |= PLAIN_SPACE;
+        if (isAsciiAlpha(c) || c == '_') bits |= STARTS_WORD;
+        if (isAsciiDigit(c)) bits |= DIGIT;
+        if (isAsciiPunct(c) && c != '!' && c != '/' && c != '_') bits |= SINGLE_PUNCT;
         table[static_cast<size_t>(c)] = bits;
     }
     return table;
@@ -381,7 +393,7 @@ void storeToken(FileChannel &channel, const char *text, size_t length, size_t re
 
 // A punctuation character that getToken makes a token of its own (not the
 // start of a comment or a word).
-bool singlePunct(int c) { return isAsciiPunct(c) && c != '!' && c != '/' && c != '_'; }
+bool singlePunct(int c) { return c >= 0 && c < 256 && (kScanClass[static_cast<size_t>(c)] & SINGLE_PUNCT); }
 
 // The common tokens read straight from the input buffer: the white space
 // before them, then a word, a number or a punctuation character, when the
@@ -423,15 +435,16 @@ bool lexBuffered(FileChannel &channel) {
     }
     if (pos >= len) return false;
     const unsigned char first = data[pos];
+    const uint8_t firstClass = kScanClass[first];
     uint8_t what;
     size_t limit;
-    if (isAsciiAlpha(first) || first == '_') {
+    if (firstClass & STARTS_WORD) {
         what = CONTINUES_WORD;
         limit = 97;
-    } else if (isAsciiDigit(first)) {
+    } else if (firstClass & DIGIT) {
         what = CONTINUES_NUMBER;
         limit = 29;
-    } else if (singlePunct(first)) {
+    } else if (firstClass & SINGLE_PUNCT) {
         ++pos;
         channel.iCurChar = first;
         char text = static_cast<char>(first);
@@ -445,7 +458,7 @@ bool lexBuffered(FileChannel &channel) {
     while (end < len && (kScanClass[data[end]] & what)) ++end;
     if (end >= len || end - pos > limit || data[end] == '\r') return false;
     bool isWord = what == CONTINUES_WORD;
-    for (size_t i = pos + 1; !isWord && i < end; ++i) isWord = isAsciiAlpha(data[i]) || data[i] == '_';
+    for (size_t i = pos + 1; !isWord && i < end; ++i) isWord = (kScanClass[data[i]] & STARTS_WORD) != 0;
     storeToken(channel, reinterpret_cast<const char *>(data + pos), end - pos, len - pos);
     channel.iTokenType = isWord ? TOK_WORD : TOK_NUMBER;
     const unsigned char next = data[end];
