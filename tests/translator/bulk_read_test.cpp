@@ -1,10 +1,13 @@
 // The bulk paths of the reader and the record writer against simple models:
 // scan values of every length and shape (digits of both cases split by
 // blanks, tabs and line ends, missing and excess leading digits) read as the
-// digits they hold; tokens and values that straddle an input window read as
+// digits they hold, with the warning about ones above the length; tokens and
+// values (split or in one run) that straddle an input window read as
 // anywhere else; vectors written from plain fields, from pieces of them and
 // from header/data/trailer combinations hold the bits of the value.
 #include <random>
+#include <string>
+#include <utility>
 
 #include "combine.h"
 #include "qsvf_writer.h"
@@ -81,28 +84,56 @@ TEST_F(BulkReadTest, ValuesOfEveryShapeReadAsTheirDigits) {
     }
 }
 
-TEST_F(BulkReadTest, TokensAndValuesAcrossAWindowBoundaryReadAsAnywhere) {
-    const std::string command = "Sdr 64 TDI (0123456789\nABCDEF) ;";
-    const auto window = static_cast<size_t>(FileChannel::kInputWindow);
-    for (size_t shift = 1; shift <= command.size(); ++shift) {
-        SCOPED_TRACE(shift);
-        // The window ends `shift` characters before the end of the command.
-        FileChannel &in = input(std::string(window + shift - command.size() - 1, ' ') + "\n" + command);
-        lex(in, 0);
-        EXPECT_STREQ(in.sToken, "sdr");
-        EXPECT_STREQ(in.sLastToken, "Sdr");
-        EXPECT_EQ(lGetLong(kPositiveOnly, in), 64);
-        lex(in, 0);
-        EXPECT_STREQ(in.sToken, "tdi");
-        auto field = readSvfHexData(64, in);
-        EXPECT_EQ(field->getBits(0, 64), 0x0123456789ABCDEFu);
+TEST_F(BulkReadTest, OnesAboveTheLengthInAFullValueWarnOnceAndAreDropped) {
+    // Every digit given in one run, the leading digit all ones.
+    std::mt19937 random(29);
+    for (int64_t bits = 1; bits <= 300; ++bits) {
+        SCOPED_TRACE(bits);
+        std::string digits = "F";
+        for (int64_t d = 1; d < (bits + 3) / 4; ++d) digits += "0123456789abcdef"[random() % 16];
+        FileChannel &in = input("(" + digits + ") ;");
+        std::shared_ptr<CTapField> field;
+        std::string printed = captureStdout([&] { field = readSvfHexData(bits, in); });
+        std::string expected;
+        if (bits % 4 != 0)
+            expected = "\nWarning: 1's in " + std::to_string(4 - bits % 4) +
+                       " MSB bits of leading hex char (F) will be ignored\n[in.svf: line 1]:[(]";
+        EXPECT_EQ(printed, expected);
+        for (int64_t lo = 0; lo < bits + 64; lo += 64)
+            ASSERT_EQ(field->getBits(lo, 64), modelBits(digits, bits, lo)) << "bits from " << lo;
         lex(in, 0);
         EXPECT_STREQ(in.sToken, ";");
-        EXPECT_EQ(in.lLineNum, 3);
-        lex(in, 0);
-        EXPECT_TRUE(in.atEof());
         delete pFC_Input;
         pFC_Input = nullptr;
+    }
+}
+
+TEST_F(BulkReadTest, TokensAndValuesAcrossAWindowBoundaryReadAsAnywhere) {
+    // The value split by a line end, and in one run of digits.
+    const std::pair<std::string, int> commands[] = {{"Sdr 64 TDI (0123456789\nABCDEF) ;", 3},
+                                                    {"Sdr 64 TDI (0123456789ABCDEF) ;", 2}};
+    const auto window = static_cast<size_t>(FileChannel::kInputWindow);
+    for (const auto &[command, lines] : commands) {
+        for (size_t shift = 1; shift <= command.size(); ++shift) {
+            SCOPED_TRACE(command + " shift " + std::to_string(shift));
+            // The window ends `shift` characters before the end of the command.
+            FileChannel &in = input(std::string(window + shift - command.size() - 1, ' ') + "\n" + command);
+            lex(in, 0);
+            EXPECT_STREQ(in.sToken, "sdr");
+            EXPECT_STREQ(in.sLastToken, "Sdr");
+            EXPECT_EQ(lGetLong(kPositiveOnly, in), 64);
+            lex(in, 0);
+            EXPECT_STREQ(in.sToken, "tdi");
+            auto field = readSvfHexData(64, in);
+            EXPECT_EQ(field->getBits(0, 64), 0x0123456789ABCDEFu);
+            lex(in, 0);
+            EXPECT_STREQ(in.sToken, ";");
+            EXPECT_EQ(in.lLineNum, lines);
+            lex(in, 0);
+            EXPECT_TRUE(in.atEof());
+            delete pFC_Input;
+            pFC_Input = nullptr;
+        }
     }
 }
 
