@@ -125,8 +125,7 @@ void fileError(const std::string &name, int fatal, FileChannel *channel, int kin
     errHandler(fatal == 1 ? SEV_ERROR : SEV_WARNING, text, 0, channel);
 }
 
-int rangeCheck(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity) {
-    if (low <= value && value <= high) return 1;
+int rangeReport(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity) {
     if (report == 1)
         errHandler(severity,
                    strFormat("[%s] range[%lld <= %lld <= %lld]", label, static_cast<long long>(low),
@@ -135,8 +134,7 @@ int rangeCheck(int report, int64_t value, int64_t low, int64_t high, const char 
     return 0;
 }
 
-void nullPtrChk(const void *pointer, const char *label, FileChannel *channel) {
-    if (pointer) return;
+void nullPtrReport(const char *label, FileChannel *channel) {
     errHandler(SEV_ERROR, strFormat("Null Ptr [%s]", label ? label : "*NoMsg*"), 0, channel);
 }
 

@@ -34,8 +34,16 @@ void errPrint(std::FILE *stream, FileChannel *streamChannel, const std::string &
               FileChannel *channel, int showLine);
 void statusMsg(const std::string &text, int layout, int toConsole, int toLog);
 void fileError(const std::string &name, int fatal, FileChannel *channel, int kind);
-int rangeCheck(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity);
-void nullPtrChk(const void *pointer, const char *label, FileChannel *channel);
+int rangeReport(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity);
+void nullPtrReport(const char *label, FileChannel *channel);
+// The checks are inline, the reports out of line: they run on every record.
+inline int rangeCheck(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity) {
+    if (low <= value && value <= high) return 1;
+    return rangeReport(report, value, low, high, label, severity);
+}
+inline void nullPtrChk(const void *pointer, const char *label, FileChannel *channel) {
+    if (!pointer) nullPtrReport(label, channel);
+}
 
 // A fatal error, with a line reference to the channel when one is given.
 [[noreturn]] void fatalError(const std::string &text, FileChannel *lineChannel = nullptr);
