@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -455,11 +456,45 @@ bool lexBuffered(FileChannel &channel) {
         return false;
     }
     size_t end = pos + 1;
-    while (end < len && (kScanClass[data[end]] & what)) ++end;
-    if (end >= len || end - pos > limit || data[end] == '\r') return false;
     bool isWord = what == CONTINUES_WORD;
-    for (size_t i = pos + 1; !isWord && i < end; ++i) isWord = (kScanClass[data[i]] & STARTS_WORD) != 0;
-    storeToken(channel, reinterpret_cast<const char *>(data + pos), end - pos, len - pos);
+    bool stored = false;
+#if defined(__SSE2__)
+    if (len - pos > 16) {
+        // Up to 15 letters, digits and underscores and the character after
+        // them in one block: the run found, classified and lowered at once.
+        // A number may also go on with other characters than these; then
+        // the run is taken below.
+        __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + pos));
+        __m128i fromA = _mm_sub_epi8(_mm_or_si128(chars, _mm_set1_epi8(0x20)), _mm_set1_epi8('a'));
+        __m128i isLetter = _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(fromA, _mm_set1_epi8(25)), fromA),
+                                        _mm_cmpeq_epi8(chars, _mm_set1_epi8('_')));
+        __m128i fromZero = _mm_sub_epi8(chars, _mm_set1_epi8('0'));
+        __m128i isDigit = _mm_cmpeq_epi8(_mm_min_epu8(fromZero, _mm_set1_epi8(9)), fromZero);
+        auto letters = static_cast<unsigned>(_mm_movemask_epi8(isLetter));
+        auto wordChars = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(isLetter, isDigit)));
+        auto run = static_cast<size_t>(std::countr_one(wordChars));
+        if (run < 16 && !(kScanClass[data[pos + run]] & what)) {
+            end = pos + run;
+            if (data[end] == '\r') return false;
+            isWord = isWord || (letters & ((1u << run) - 1)) != 0;
+            __m128i fromUpperA = _mm_sub_epi8(chars, _mm_set1_epi8('A'));
+            __m128i isUpper = _mm_cmpeq_epi8(_mm_min_epu8(fromUpperA, _mm_set1_epi8(25)), fromUpperA);
+            __m128i lowered = _mm_add_epi8(chars, _mm_and_si128(isUpper, _mm_set1_epi8(0x20)));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLastToken), chars);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sToken), lowered);
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLcToken), lowered);
+            channel.sLastToken[run] = channel.sToken[run] = channel.sLcToken[run] = '\0';
+            channel.lTokenLen = run;
+            stored = true;
+        }
+    }
+#endif
+    if (!stored) {
+        while (end < len && (kScanClass[data[end]] & what)) ++end;
+        if (end >= len || end - pos > limit || data[end] == '\r') return false;
+        for (size_t i = pos + 1; !isWord && i < end; ++i) isWord = (kScanClass[data[i]] & STARTS_WORD) != 0;
+        storeToken(channel, reinterpret_cast<const char *>(data + pos), end - pos, len - pos);
+    }
     channel.iTokenType = isWord ? TOK_WORD : TOK_NUMBER;
     const unsigned char next = data[end];
     pos = end + 1;
