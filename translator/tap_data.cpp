@@ -400,22 +400,30 @@ bool readShortValue(CTapField &field, FileChannel &channel) {
     const unsigned char *data = channel.bufferData();
     size_t &pos = channel.bufferPos();
     const size_t len = channel.bufferLen();
+    // The block reader below looks at up to 15 characters before the value:
+    // a value at the very start of the buffer is read by the general reader.
+    if (pos < 16) return false;
     const size_t n = digitRun(data + pos, len - pos, kShortValueDigits);
     if (n == 0 || n > kShortValueDigits || static_cast<int64_t>(n) > field.lDigitCount || pos + n >= len ||
         data[pos + n] != ')')
         return false;
     std::vector<uint8_t> &bytes = field.pData;
 #if defined(__SSE2__)
-    // The digits right-aligned behind leading zeros to whole blocks of 16;
-    // each block, from the last, gives 8 bytes of the value.
-    unsigned char text[kShortValueDigits + 16];
+    // Blocks of 16 characters from the last digit backwards, each giving 8
+    // bytes of the value; in the first block the characters before the
+    // value (there are 16 in the buffer, see below) count as zeros.
     uint8_t value[kShortValueDigits / 2 + 8];
-    const size_t padded = (n + 15) & ~size_t{15};
-    std::memset(text, '0', padded - n);
-    std::memcpy(text + padded - n, data + pos, n);
-    for (size_t block = 0; block < padded / 16; ++block) {
+    const size_t blocks = (n + 15) / 16;
+    const __m128i lanes = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    for (size_t block = 0; block < blocks; ++block) {
+        const size_t start = pos + n - 16 * (block + 1);  // pos >= 16
         unsigned digitMask;
-        __m128i pairs = digitPairs(digitValues(text + padded - 16 * (block + 1), digitMask));
+        __m128i values = digitValues(data + start, digitMask);
+        if (start < pos) {
+            __m128i inValue = _mm_cmpgt_epi8(lanes, _mm_set1_epi8(static_cast<char>(pos - start - 1)));
+            values = _mm_and_si128(values, inValue);
+        }
+        __m128i pairs = digitPairs(values);
         uint8_t textOrder[8];
         _mm_storel_epi64(reinterpret_cast<__m128i *>(textOrder), _mm_packus_epi16(pairs, pairs));
         storeLittle64(value + 8 * block, loadBig64(textOrder));

@@ -56,8 +56,9 @@ TEST_F(BulkReadTest, ValuesOfEveryShapeReadAsTheirDigits) {
             unsigned v = random() % top;
             digits += (v > 9 && random() % 2 ? "0123456789ABCDEF" : "0123456789abcdef")[v];
         }
-        // The text: runs of digits of random lengths between separators.
-        std::string text = "(";
+        // The text: runs of digits of random lengths between separators,
+        // at the start of the input or after blanks.
+        std::string text = std::string(random() % 2 ? 20 : 0, ' ') + "(";
         int lines = 1;
         for (size_t at = 0; at < digits.size();) {
             size_t run = 1 + random() % (random() % 4 ? 200 : 20);
@@ -85,13 +86,15 @@ TEST_F(BulkReadTest, ValuesOfEveryShapeReadAsTheirDigits) {
 }
 
 TEST_F(BulkReadTest, OnesAboveTheLengthInAFullValueWarnOnceAndAreDropped) {
-    // Every digit given in one run, the leading digit all ones.
+    // Every digit given in one run, the leading digit all ones; the value at
+    // the start of the input and after blanks.
     std::mt19937 random(29);
-    for (int64_t bits = 1; bits <= 300; ++bits) {
-        SCOPED_TRACE(bits);
+    for (int64_t run = 0; run < 600; ++run) {
+        const int64_t bits = run % 300 + 1;
+        SCOPED_TRACE(run);
         std::string digits = "F";
         for (int64_t d = 1; d < (bits + 3) / 4; ++d) digits += "0123456789abcdef"[random() % 16];
-        FileChannel &in = input("(" + digits + ") ;");
+        FileChannel &in = input(std::string(run < 300 ? 0 : 20, ' ') + "(" + digits + ") ;");
         std::shared_ptr<CTapField> field;
         std::string printed = captureStdout([&] { field = readSvfHexData(bits, in); });
         std::string expected;
