@@ -1,0 +1,150 @@
+// QSVF record reader: opcode lookup, operand plans, bounded vector reads.
+#include "stream_reader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <utility>
+
+#include "input_error.h"
+#include "qsvf_format.h"
+
+namespace qsvfcheck {
+
+namespace {
+
+constexpr size_t kBlockBytes = size_t{1} << 16;
+
+std::string hexByte(unsigned value) {
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[(value >> 4) & 15] + digits[value & 15];
+}
+
+}  // namespace
+
+StreamReader::StreamReader(std::string fileName) : m_fileName(std::move(fileName)), m_block(new uint8_t[kBlockBytes]) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(m_fileName, error)) {
+        const bool exists = std::filesystem::exists(m_fileName, error);
+        throw InputError(m_fileName + (exists ? ": cannot read: not a regular file" : ": cannot open: no such file"));
+    }
+    m_file = std::fopen(m_fileName.c_str(), "rb");
+    if (!m_file) throw InputError(m_fileName + ": cannot open: " + std::strerror(errno));
+    m_size = std::filesystem::file_size(m_fileName, error);
+    if (error) throw InputError(m_fileName + ": cannot read its size: " + error.message());
+}
+
+StreamReader::~StreamReader() {
+    if (m_file) std::fclose(m_file);
+}
+
+void StreamReader::fail(uint64_t offset, const std::string &message) const {
+    throw InputError(m_fileName + ": byte " + std::to_string(offset) + ": " + message);
+}
+
+bool StreamReader::fill() {
+    if (m_pos != m_end) return true;
+    const size_t got = std::fread(m_block.get(), 1, kBlockBytes, m_file);
+    if (got == 0) {
+        if (std::ferror(m_file)) throw InputError(m_fileName + ": cannot read: " + std::strerror(errno));
+        return false;
+    }
+    m_pos = m_block.get();
+    m_end = m_pos + got;
+    return true;
+}
+
+uint8_t StreamReader::byte(uint64_t recordOffset) {
+    if (!fill()) fail(recordOffset, "record cut off by the end of the file");
+    ++m_offset;
+    return *m_pos++;
+}
+
+uint64_t StreamReader::integer(unsigned bytes, uint64_t recordOffset) {
+    uint64_t value = 0;
+    for (unsigned i = 0; i < bytes; ++i) value = value << 8 | byte(recordOffset);
+    return value;
+}
+
+// A vector of `bits` bits: ceil(bits/8) bytes, most significant first.  The
+// bytes are placed straight into the words, last byte lowest.
+BitVector StreamReader::vector(uint64_t bits, uint64_t recordOffset) {
+    const uint64_t bytes = qsvf::vectorBytes(bits);
+    if (bytes > m_size - m_offset)
+        fail(recordOffset, "vector of " + std::to_string(bits) + " bits needs " + std::to_string(bytes) +
+                               " bytes, the file has " + std::to_string(m_size - m_offset) + " left");
+    BitVector value(bits);
+    uint64_t *words = value.words().data();
+    uint64_t left = bytes;
+    while (left > 0) {
+        if (!fill()) fail(recordOffset, "record cut off by the end of the file");
+        const uint64_t take = std::min<uint64_t>(left, static_cast<uint64_t>(m_end - m_pos));
+        for (uint64_t i = 0; i < take; ++i) {
+            const uint64_t position = 8 * --left;
+            words[position >> 6] |= static_cast<uint64_t>(*m_pos++) << (position & 63);
+        }
+        m_offset += take;
+    }
+    // Unused high bits of the first byte are not part of the value.
+    value.resize(bits);
+    return value;
+}
+
+bool StreamReader::read(Record &record) {
+    if (!fill()) return false;
+    record.offset = m_offset;
+    record.opcode = byte(m_offset);
+    record.integers.clear();
+    record.vectors.clear();
+    record.fields.clear();
+    record.text.clear();
+    const qsvf::OpcodeInfo *info = qsvf::findOpcode(record.opcode);
+    if (!info) fail(record.offset, "unknown opcode " + hexByte(record.opcode));
+    uint64_t irLength = 0;
+    for (qsvf::Operand operand : info->operands) {
+        switch (operand) {
+        case qsvf::Operand::None:
+            break;
+        case qsvf::Operand::Byte:
+            record.integers.push_back(integer(1, record.offset));
+            break;
+        case qsvf::Operand::Word:
+            record.integers.push_back(integer(2, record.offset));
+            break;
+        case qsvf::Operand::Long:
+            record.integers.push_back(integer(4, record.offset));
+            break;
+        case qsvf::Operand::IrLength1:
+        case qsvf::Operand::IrLength2:
+            irLength = integer(operand == qsvf::Operand::IrLength1 ? 1 : 2, record.offset);
+            record.integers.push_back(irLength);
+            break;
+        case qsvf::Operand::IrVector:
+            record.vectors.push_back(vector(irLength, record.offset));
+            break;
+        case qsvf::Operand::DrVector:
+            if (!m_drLength) fail(record.offset, std::string(info->mnemonic) + " before any QSDRSIZE");
+            record.vectors.push_back(vector(*m_drLength, record.offset));
+            break;
+        case qsvf::Operand::DrLength:
+            m_drLength = integer(4, record.offset);
+            record.integers.push_back(*m_drLength);
+            break;
+        case qsvf::Operand::IncFields: {
+            if (!m_fieldBits) fail(record.offset, "QSDRINC before any QSETSDRMASKS");
+            const uint64_t count = integer(1, record.offset);
+            record.integers.push_back(count);
+            for (uint64_t i = 0; i < count; ++i) record.fields.push_back(vector(*m_fieldBits, record.offset));
+            break;
+        }
+        case qsvf::Operand::Text:
+            for (uint8_t c = byte(record.offset); c != 0; c = byte(record.offset)) record.text += static_cast<char>(c);
+            break;
+        }
+    }
+    if (record.opcode == qsvf::QSETSDRMASKS) m_fieldBits = record.vectors[1].count();
+    return true;
+}
+
+}  // namespace qsvfcheck
