@@ -20,7 +20,8 @@ public:
     explicit BitVector(uint64_t bits, bool value = false);
 
     uint64_t size() const { return m_size; }
-    bool bit(uint64_t index) const { return (m_words[index >> 6] >> (index & 63)) & 1; }
+    // A bit; bits at or above the size read as 0.
+    bool bit(uint64_t index) const { return index < m_size && ((m_words[index >> 6] >> (index & 63)) & 1); }
     void setBit(uint64_t index, bool value);
     // Sets `count` bits from `first` on to `value`.
     void fill(uint64_t first, uint64_t count, bool value);

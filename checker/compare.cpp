@@ -147,11 +147,12 @@ CheckOutcome Check::run() {
                               plural(m_splitTdoBits, "TDO bit") + " of split scans not checked"};
         ++number;
         if (!haveSvf) {
-            const SvfReader &last = *m_svf.back();
-            return {false, last.fileName() + ":" + std::to_string(last.line()) + ": the SVF has no scan " +
-                               std::to_string(number) + ", the stream has " +
-                               aScan(stream.instruction, stream.length) + " (" +
-                               recordAt(stream, stream.offset) + ")"};
+            const std::string extra = "the stream has a scan " + std::to_string(number) + ": " +
+                                      aScan(stream.instruction, stream.length) + " (" +
+                                      recordAt(stream, stream.offset) + ")";
+            if (!previous) return {false, m_svf.front()->fileName() + ": the SVF has no scan, " + extra};
+            return {false, previous->file + ":" + std::to_string(previous->line) + ": the SVF ends after scan " +
+                               std::to_string(number - 1) + ", " + extra};
         }
         ScanPlace place{m_svf[m_current]->fileName(), svf.line, number, svf.instruction, svf.length, svf.wait,
                         svf.waitLine, ""};

@@ -86,8 +86,7 @@ bool Player::next(StreamScan &scan) {
         switch (op) {
         case qsvf::QCOMPLETE:
             if (m_reader.offset() != m_reader.size())
-                m_reader.fail(m_reader.offset(), std::to_string(m_reader.size() - m_reader.offset()) +
-                                                     " bytes after QCOMPLETE at byte " + std::to_string(record.offset));
+                m_reader.fail(m_reader.offset(), "data after the QCOMPLETE at byte " + std::to_string(record.offset));
             m_complete = true;
             m_completeOffset = record.offset;
             return false;

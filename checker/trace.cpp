@@ -119,8 +119,7 @@ void traceStream(const std::string &streamFile, std::ostream &out) {
             }
         } else if (record.opcode == qsvf::QCOMPLETE) {
             if (reader.offset() != reader.size())
-                reader.fail(reader.offset(), std::to_string(reader.size() - reader.offset()) +
-                                                 " bytes after QCOMPLETE at byte " + std::to_string(record.offset));
+                reader.fail(reader.offset(), "data after the QCOMPLETE at byte " + std::to_string(record.offset));
             return;
         }
     }
