@@ -124,7 +124,10 @@ void combineHeaderDataTrailer(int isSdr) {
         }
         return;
     }
-    if (iInOrder == 1) writeSirRecord();
+    if (iInOrder == 1) {
+        writeSirRecord();
+        giInOrderSirWritten = 1;
+    }
 }
 
 void doDataShift(std::string_view command) {

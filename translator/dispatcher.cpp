@@ -132,7 +132,7 @@ int processSVF() {
     for (;;) {
         input.resetSrcLineBuf();
         lex(input, 0);
-        if (input.atEof()) break;
+        if (!input.tokenRead()) break;
         size_t keywordLength = strnlen(input.sToken, 98);
         std::memcpy(keyword, input.sToken, keywordLength);
         keyword[keywordLength] = '\0';
@@ -140,6 +140,8 @@ int processSVF() {
         const KeywordEntry *entry = nullptr;
         for (const KeywordEntry &row : kKeywords)
             if (row.keyword == keyword) entry = &row;
+        // Only a RUNTEST that directly follows it gives an in-order SIR its wait.
+        if (!entry || entry->keyword != "runtest") giInOrderSirWritten = 0;
         if (!entry) {
             warning(strFormat("Unknown SVF keyword [%s]", keyword), &input);
             strSearch(";", 1, input);

@@ -222,8 +222,14 @@ void takeInputFiles(ArgCursor &cursor) {
     if (!name) fileError("InputFile", 1, nullptr, 0);
     for (;;) {
         if (pFC_Output && sameFile(pFC_Output->sName, name)) fileError("Input filename same as output", 1, nullptr, 2);
+        // A folder opens for reading but holds no SVF text: refused like an
+        // input that cannot be opened.
+        struct stat info {};
         std::FILE *probe = std::fopen(name, "r");
-        if (!probe) fileError(name, 1, nullptr, 1);
+        if (!probe || (::stat(name, &info) == 0 && S_ISDIR(info.st_mode))) {
+            if (probe) std::fclose(probe);
+            fileError(name, 1, nullptr, 1);
+        }
         std::fclose(probe);
         makeChannel(*tail, name);
         tail = &(*tail)->pNext;

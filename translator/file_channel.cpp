@@ -214,10 +214,21 @@ void lex(FileChannel &channel, int keepSpace) {
         return;
     }
     for (;;) {
+        channel.bTokenAtEof = false;
         if (channel.atEof()) return;
         getToken(channel);
         copyToken(channel.sLastToken, channel.sToken, channel.lTokenLen);
-        if (channel.atEof()) return;
+        if (channel.atEof()) {
+            // The input may end right after a word or number: "RUNTEST 10 TCK"
+            // without a line end has read TCK, and the command still needs
+            // its ";" rather than the TCK that is there.
+            if (channel.iTokenType != TOK_SPACE && channel.lTokenLen > 0) {
+                strCaseConvert(channel.sToken, channel.lTokenLen, 0);
+                copyToken(channel.sLcToken, channel.sToken, channel.lTokenLen);
+                channel.bTokenAtEof = true;
+            }
+            return;
+        }
         if (channel.iTokenType == TOK_SPACE && keepSpace == 1) return;
         if (channel.iTokenType != TOK_SPACE) {
             strCaseConvert(channel.sToken, channel.lTokenLen, 0);
@@ -230,7 +241,7 @@ void lex(FileChannel &channel, int keepSpace) {
 void lexNeed(FileChannel &channel, const char *expected) {
     bool pushedBack = channel.iTokenState != kStateNormal;
     lex(channel, 0);
-    if (!pushedBack && channel.atEof()) fatalError(strFormat("Token [%s] not found", expected), &channel);
+    if (!pushedBack && !channel.tokenRead()) fatalError(strFormat("Token [%s] not found", expected), &channel);
 }
 
 long tokenToLong(const char *text, FileChannel *lineChannel) {

@@ -61,6 +61,11 @@ public:
 
     // The end-of-file flag: set by the first read that finds no byte.
     bool atEof() const { return bEof; }
+    // A word or number that ends at the last byte of the input is read
+    // together with the end of the input; it is still a token.
+    bool bTokenAtEof = false;
+    // The last lex() delivered a token (not just the end of the input).
+    bool tokenRead() const { return !bEof || bTokenAtEof; }
 
     // Raw byte input through the buffer; -1 at the end (sets the flag).
     int readByte() {

@@ -18,6 +18,7 @@ int iSvfTrstRule, iRunTestFlag, iSdrFlag, iSirFlag;
 int64_t lTckRunCount, lSdrSize;
 int g_iStoredEndState, g_iStoredEndTap, g_iStoredEndMode, g_iDelayedEndxR;
 int giQtapState;
+int giSplitSdrWritten, giInOrderSirWritten;
 std::unique_ptr<CCombinedValue> pSdrMask;
 std::unique_ptr<CTapObj> pGlobTapData;
 
@@ -68,6 +69,7 @@ void initProgVariables() {
     g_iStoredEndMode = 0;
     g_iDelayedEndxR = 0;
     giQtapState = 0;
+    giSplitSdrWritten = giInOrderSirWritten = 0;
     pSdrMask.reset();
     pGlobTapData.reset();
 }

@@ -156,6 +156,28 @@ void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t
 
 }  // namespace
 
+void writeWaitAfterScan(int runState, int endState, int64_t count) {
+    // Nothing to wait, or the scan already waited the count the player
+    // holds (no run-test reset stands before an in-order SIR).
+    if (count == 0 || count == lTckRunCount) return;
+    if (iV2Compatibility == 1) {
+        // Players of the older format know no QWAIT: the count is run by an
+        // empty scan right after the scan.
+        listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
+        writeOpcode(qsvf::QRUNTEST);
+        binWrite(static_cast<uint64_t>(count), 8);
+        lTckRunCount = count;
+        writeEmptyScan();
+        return;
+    }
+    listFormat("QWAIT 0x%02X 0x%02X 0x%08llX\n", static_cast<unsigned>(runState), static_cast<unsigned>(endState),
+               static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
+    writeOpcode(qsvf::QWAIT);
+    binWrite(static_cast<uint64_t>(runState), 2);
+    binWrite(static_cast<uint64_t>(endState), 2);
+    binWrite(static_cast<uint64_t>(count), 8);
+}
+
 void writeSirRecord() {
     ScanPatterns scan = sirPatterns();
     int64_t total = scan.totalBits();
@@ -213,6 +235,7 @@ void writeSdr(int kind) {
     CCombinedValue tdi = combinedTdi(scan, "pCL");
     std::unique_ptr<CCombinedValue> tdo;
     if (testTdo) tdo = std::make_unique<CCombinedValue>(combinedTdo(scan));
+    giSplitSdrWritten = split ? 1 : 0;
     if (split) {
         writeSplitSdr(tdi, tdo.get(), total);
     } else {

@@ -28,6 +28,10 @@ void writeOpcode(uint8_t opcode);
 void qsvfHeaderTrailer(int isTrailer);
 void writeSir(int kind);
 void writeSdr(int kind);
+// The wait of a RUNTEST for a scan whose record cannot carry the run-test
+// count (a split FPGA scan, a SIR written at once in -inorder mode),
+// written right after that scan.
+void writeWaitAfterScan(int runState, int endState, int64_t count);
 // The SIR record itself (QSIR or QSIR2 with its TDI), without the
 // run-test reset; used by the pending writer and by the in-order mode.
 void writeSirRecord();

@@ -123,6 +123,8 @@ int getFloat(FileChannel &channel, int mode, float *real, long *integer, double 
 
 void doRunTest(FileChannel &channel) {
     CTapObj &tap = *pGlobTapData;
+    const bool afterInOrderSir = giInOrderSirWritten == 1;
+    giInOrderSirWritten = 0;
     if (giUseQwait == 1) {
         writeSir(0);
         writeSdr(0);
@@ -163,6 +165,10 @@ void doRunTest(FileChannel &channel) {
             if (static_cast<double>(lRunMin) > std::trunc(static_cast<double>(tap.runCount)))
                 tap.runCount = static_cast<float>(lRunMin);
             wait.count = static_cast<double>(tap.runCount) - static_cast<double>(before);
+            // The time after the count is optional: the input may not end
+            // before the ";", but once a number is there it needs its SEC.
+            lexNeed(channel, ";");
+            channel.iTokenState = kStatePushedBack;
             kind = getFloat(channel, kPositiveRequired, &real, &integer, &exact, "sec");
             if (kind == FLOAT_NONE) {
                 channel.iTokenState = kStatePushedBack;
@@ -204,7 +210,7 @@ void doRunTest(FileChannel &channel) {
         waits.push_back(wait);
         if (giUseQwait == 1) break;
         lex(channel, 0);
-        if (!channel.atEof() && isToken(channel, "runtest")) continue;
+        if (channel.tokenRead() && isToken(channel, "runtest")) continue;
         channel.iTokenState = kStatePushedBack;
         break;
     }
@@ -258,6 +264,8 @@ void doRunTest(FileChannel &channel) {
         binWrite(static_cast<uint64_t>(count), 8);
         return;
     }
+    // The scans that cannot carry the count get the wait right after them.
+    if (afterInOrderSir) writeWaitAfterScan(tap.runState, tap.runEndState, count);
     if (count != lTckRunCount) {
         listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
         writeOpcode(qsvf::QRUNTEST);
@@ -271,8 +279,10 @@ void doRunTest(FileChannel &channel) {
             lSdrSize = 0;
         }
     }
+    const bool sdrPending = iSdrFlag == 1;
     writeSir(0);
     writeSdr(0);
+    if (sdrPending && giSplitSdrWritten == 1) writeWaitAfterScan(tap.runState, tap.runEndState, count);
 }
 
 void doFrequency(FileChannel &channel) {

@@ -166,7 +166,7 @@ void doEndState(FileChannel &channel, int which) {
     lex(channel, 0);
     channel.iTokenState = kStatePushedBack;
     int operand = state == STATE_IDLE ? kEndStateIdle : kEndStatePause;
-    if (!channel.atEof() && std::strcmp(channel.sToken, "runtest") == 0 && giUseQwait != 1) {
+    if (channel.tokenRead() && std::strcmp(channel.sToken, "runtest") == 0 && giUseQwait != 1) {
         g_iStoredEndState = operand;
         g_iStoredEndTap = state;
         g_iStoredEndMode = which;

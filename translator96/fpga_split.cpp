@@ -6,7 +6,8 @@
 // where it can be) with expected TDO values, and the digits below it.  The
 // first piece is a B record, the last an E record, all others C records;
 // the pieces add up to the scan length, the piece holding digit 0 being
-// shorter when the length is not a multiple of four.
+// shorter when the length is not a multiple of four.  A group with a
+// run-test count follows each split scan with an empty scan that runs it.
 
 #include <string>
 #include <vector>
@@ -88,6 +89,14 @@ void SplitFpgaScan(Session &session, std::string_view tdi, std::string_view tdo,
         const size_t low = static_cast<size_t>(piece.low), count = static_cast<size_t>(digits);
         writer.WriteHexBytes(tdiDigits.substr(low, count), bytes);
         if (piece.checked) writer.WriteHexBytes(tdoDigits.substr(low, count), bytes);
+    }
+    // The player runs no run-test count after split pieces: an empty scan
+    // right after them runs the group's standing count instead.
+    if (session.stream.lastRunTest > 0) {
+        writer.WriteOpcode(qsvf::QSDRSIZE);
+        writer.WriteBigEndian(0, 4);
+        writer.WriteOpcode(qsvf::QSDR);
+        lastScanSize = 0;
     }
 }
 

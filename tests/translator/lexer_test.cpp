@@ -113,7 +113,7 @@ TEST_F(TranslatorTest, CrLfInputReadsLikeLfInput) {
         EXPECT_EQ(crlf[i].line, lf[i].line);
     }
     EXPECT_EQ(lf[1].line, 3);
-    EXPECT_EQ(lf[3].text, "X");  // a token ended by the end of the input is not lowered
+    EXPECT_EQ(lf[3].text, "x");  // a token ended by the end of the input is still a token
     EXPECT_EQ(lf[3].line, 5);
     // The comment echo (QCOMMENT, the text read so far, 0) holds no CR.
     std::string expectedEcho = std::string("\x16") + "SIR\n8\n;\n! note\n" + std::string(1, '\0');

@@ -124,11 +124,35 @@ TEST_F(RunTest, HugeDeclaredScanWithShortTextNeedsNoHugeMemory) {
 }  // namespace
 
 namespace {
-TEST_F(RunTest, EndOfInputInsideANumberNamesTheMissingUnit) {
-    EXPECT_EQ(translate("FREQUENCY 5\n"), 1);
-    EXPECT_NE(console.find("Error  : Token [hz] not found"), std::string::npos) << console;
-    EXPECT_EQ(translate("RUNTEST 5 TCK 1\n"), 1);
-    EXPECT_NE(console.find("Error  : Token [sec] not found"), std::string::npos) << console;
+TEST_F(RunTest, EndOfInputInsideACommandNamesATokenStillNeeded) {
+    // Each input ends inside its command, once right after the last token
+    // and once after a line end; the token named is one the command still
+    // needs there, never one that is already given.
+    const struct {
+        const char *svf, *missing;
+    } cases[] = {
+        {"FREQUENCY 5", "hz"},
+        {"RUNTEST", ";"},
+        {"RUNTEST 5", "tck"},
+        {"RUNTEST 5 TCK", ";"},
+        {"RUNTEST IDLE 5 SCK", ";"},
+        {"RUNTEST 5 TCK 1", "sec"},
+        {"RUNTEST 5 TCK 1E-3 SEC", ";"},
+        {"RUNTEST 5 TCK 1E-3 SEC MAXIMUM 1 SEC", ";"},
+        {"RUNTEST 1E-3 SEC", ";"},
+        {"RUNTEST 5 TCK ENDSTATE", ";"},
+        {"RUNTEST 5 TCK ENDSTATE IDLE", ";"},
+        {"RUNTEST 5 TCK;\nRUNTEST", ";"},
+        {"SIR 8 TDI (FE);\nSDR", ";"},
+    };
+    for (const auto &c : cases) {
+        for (const char *end : {"", "\n"}) {
+            const std::string svf = std::string(c.svf) + end;
+            EXPECT_EQ(translate(svf), 1) << svf;
+            const std::string expected = std::string("Error  : Token [") + c.missing + "] not found";
+            EXPECT_NE(console.find(expected), std::string::npos) << svf << " gave:\n" << console;
+        }
+    }
 }
 }  // namespace
 

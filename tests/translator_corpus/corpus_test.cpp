@@ -64,19 +64,23 @@ TEST(QsvfWalker, AcceptsTheSmallExampleStream) {
     EXPECT_EQ(walk.drScans, 1u);
     EXPECT_EQ(walk.drBits, 8u);
     EXPECT_EQ(walk.records, 8u);
+    EXPECT_EQ(walk.scanWaits, (std::vector<uint64_t>{0, 100}));
 }
 
 TEST(QsvfWalker, CountsSplitPiecesAsOneScan) {
     // 129 bits at record length 128: QSDRSIZE 128, QSDRB, QSDRSIZE 1, QSDRE.
     std::vector<uint8_t> stream = {0x07, 0x00, 0x08, 0, 0, 0, 0x80, 0x0C};
     stream.insert(stream.end(), 16, 0xAA);
-    const std::vector<uint8_t> tail = {0x08, 0, 0, 0, 0x01, 0x0E, 0x01, 0x00};
+    // Then QWAIT 5 and, as older players get it, QRUNTEST 7 with a 0-bit
+    // scan: both are the split scan's wait.
+    const std::vector<uint8_t> tail = {0x08, 0, 0, 0, 0x01, 0x0E, 0x01, 0x17, 0x01, 0x01, 0, 0, 0, 0x05,
+                                       0x04, 0,    0, 0, 0x07, 0x08, 0,    0,    0,    0,    0x03, 0x00};
     stream.insert(stream.end(), tail.begin(), tail.end());
     QsvfWalk walk = walkQsvf(stream);
     ASSERT_TRUE(walk.ok) << walk.error;
     EXPECT_EQ(walk.splitScans, 1u);
-    EXPECT_EQ(walk.drScans, 0u);
     EXPECT_EQ(walk.drBits, 129u);
+    EXPECT_EQ(walk.scanWaits, (std::vector<uint64_t>{12}));
 }
 
 TEST(QsvfWalker, RejectsBrokenStreams) {
@@ -120,6 +124,7 @@ TEST(SvfCensus, CountsScansWithHeaderAndTrailer) {
     EXPECT_EQ(census.drBits, 9u + 205u + 129u);
     EXPECT_EQ(census.drLongerThan128, 2u);
     EXPECT_EQ(census.commands, 11u);
+    EXPECT_EQ(census.runTestAfterScan, (std::vector<bool>{false, false, false, true}));
 }
 
 // --- the corpus
@@ -179,6 +184,19 @@ TEST_P(CorpusFile, TranslatesAndWalksCleanly) {
     EXPECT_EQ(walk.irBits, census.irBits);
     EXPECT_EQ(walk.drScans + walk.splitScans, census.sdrCommands);
     EXPECT_EQ(walk.drBits, census.drBits);
+    // Every RUNTEST that directly follows a scan makes the player wait after
+    // that scan, split or not.
+    ASSERT_EQ(walk.scanWaits.size(), census.runTestAfterScan.size());
+    size_t asked = 0, waited = 0;
+    for (size_t i = 0; i < walk.scanWaits.size(); ++i) {
+        if (!census.runTestAfterScan[i]) continue;
+        asked++;
+        if (walk.scanWaits[i] > 0) waited++;
+        else ADD_FAILURE() << "scan " << i << " asks for a wait and gets none";
+        if (waited + 5 < asked) break;  // enough said
+    }
+    std::cout << run.file.filename().string() << (run.fpga ? " -fpga" : "") << ": " << waited << " of " << asked
+              << " RUNTESTs after a scan reach the stream\n";
     if (run.fpga) {
         EXPECT_EQ(walk.splitScans, census.drLongerThan128);
         EXPECT_LE(walk.longestUnsplitDr, 128u);

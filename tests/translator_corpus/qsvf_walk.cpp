@@ -35,6 +35,8 @@ QsvfWalk walkQsvf(const std::vector<uint8_t> &bytes) {
     Reader in{bytes};
     std::optional<uint64_t> drLength;
     bool inSplit = false, splitTdo = false, complete = false;
+    uint64_t runTestCount = 0, longValue = 0;
+    bool afterScan = false;  // nothing but waits, lengths and comments since the last scan
     auto fail = [&](size_t at, const std::string &why) {
         walk.ok = false;
         walk.error = "byte " + std::to_string(at) + ": " + why;
@@ -71,6 +73,7 @@ QsvfWalk walkQsvf(const std::vector<uint8_t> &bytes) {
             case qsvf::Operand::Word:
             case qsvf::Operand::Long:
                 if (!in.take(operand == qsvf::Operand::Word ? 2 : 4, value)) return fail(at, "record cut off");
+                longValue = value;
                 break;
             case qsvf::Operand::IrLength1:
             case qsvf::Operand::IrLength2:
@@ -102,6 +105,18 @@ QsvfWalk walkQsvf(const std::vector<uint8_t> &bytes) {
             }
         }
         walk.records++;
+        const bool emptyDrScan = op == qsvf::QSDR && *drLength == 0;
+        if (op == qsvf::QRUNTEST) runTestCount = longValue;
+        if ((op == qsvf::QWAIT || emptyDrScan) && afterScan)
+            walk.scanWaits.back() += op == qsvf::QWAIT ? longValue : runTestCount;
+        else if (op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO)
+            walk.scanWaits.push_back(runTestCount);
+        else if (isSplitLast(op))
+            walk.scanWaits.push_back(0);
+        if (op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO || isSplitLast(op))
+            afterScan = true;
+        else if (op != qsvf::QWAIT && op != qsvf::QRUNTEST && op != qsvf::QSDRSIZE && op != qsvf::QCOMMENT)
+            afterScan = false;
         if (op == qsvf::QSDR || op == qsvf::QSDRTDO) {
             walk.drScans++;
             walk.drBits += *drLength;

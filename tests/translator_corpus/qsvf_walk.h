@@ -21,6 +21,11 @@ struct QsvfWalk {
     uint64_t drBits = 0;          // bits of all DR scans, split pieces included
     uint64_t longestUnsplitDr = 0;
     uint64_t records = 0;
+    // For every scan in stream order (instruction scans, unsplit and split
+    // data scans; a 0-bit data scan is none): the clocks waited after it,
+    // the run-test count it carries or, after split pieces, none, plus the
+    // QWAIT records and the 0-bit scans that follow it directly.
+    std::vector<uint64_t> scanWaits;
 };
 
 // Walks the whole stream; ok is false when any rule is broken.

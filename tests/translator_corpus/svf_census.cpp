@@ -30,6 +30,7 @@ SvfCensus takeSvfCensus(const std::string &text) {
     uint64_t hir = 0, tir = 0, hdr = 0, tdr = 0;
     std::string command;
     int depth = 0;
+    bool previousWasScan = false;
     for (size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
         if (depth == 0 && (ch == '!' || (ch == '/' && i + 1 < text.size() && text[i + 1] == '/'))) {
@@ -49,6 +50,9 @@ SvfCensus takeSvfCensus(const std::string &text) {
         census.commands++;
         const uint64_t length = w.size() > 1 ? std::strtoull(w[1].c_str(), nullptr, 10) : 0;
         const std::string &key = w[0];
+        if (key == "runtest" && previousWasScan) census.runTestAfterScan.back() = true;
+        previousWasScan = key == "sir" || key == "sdr";
+        if (previousWasScan) census.runTestAfterScan.push_back(false);
         if (key == "hir") hir = length;
         else if (key == "tir") tir = length;
         else if (key == "hdr") hdr = length;

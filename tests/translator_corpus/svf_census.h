@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct SvfCensus {
     uint64_t sirCommands = 0;
@@ -14,6 +15,8 @@ struct SvfCensus {
     uint64_t drBits = 0;          // SDR length + HDR + TDR in force, added up
     uint64_t drLongerThan128 = 0; // SDRs whose total length exceeds 128 bits
     uint64_t commands = 0;
+    // For every SIR and SDR in file order: a RUNTEST is the next command.
+    std::vector<bool> runTestAfterScan;
 };
 
 // Reads SVF text: "!" and "//" start comments outside parentheses, ";" ends
