@@ -114,8 +114,7 @@ void copyBits(BitVector &to, uint64_t toFirst, const BitVector &from, uint64_t f
     }
 }
 
-std::optional<uint64_t> firstDifference(const BitVector &a, const BitVector &b, const BitVector *mask,
-                                        uint64_t limit) {
+std::optional<uint64_t> firstDifference(const BitVector &a, const BitVector &b, const BitVector *mask, uint64_t limit) {
     const auto word = [](const BitVector &vector, uint64_t index) {
         return index < vector.words().size() ? vector.words()[index] : 0;
     };

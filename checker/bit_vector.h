@@ -62,8 +62,7 @@ void copyBits(BitVector &to, uint64_t toFirst, const BitVector &from, uint64_t f
 // The lowest bit index below `limit` at which `a` and `b` differ where `mask`
 // is 1 (where every bit counts when mask is null).  Bits beyond a vector's
 // size read as 0.
-std::optional<uint64_t> firstDifference(const BitVector &a, const BitVector &b, const BitVector *mask,
-                                        uint64_t limit);
+std::optional<uint64_t> firstDifference(const BitVector &a, const BitVector &b, const BitVector *mask, uint64_t limit);
 
 // Number of bits below `limit` that are 1 in both vectors.
 uint64_t countBoth(const BitVector &a, const BitVector &b, uint64_t limit);

@@ -154,8 +154,8 @@ CheckOutcome Check::run() {
             return {false, previous->file + ":" + std::to_string(previous->line) + ": the SVF ends after scan " +
                                std::to_string(number - 1) + ", " + extra};
         }
-        ScanPlace place{m_svf[m_current]->fileName(), svf.line, number, svf.instruction, svf.length, svf.wait,
-                        svf.waitLine, ""};
+        ScanPlace place{
+            m_svf[m_current]->fileName(), svf.line, number, svf.instruction, svf.length, svf.wait, svf.waitLine, ""};
         if (!haveStream)
             return {false, place.name() + ": the stream has no such scan (it ends with QCOMPLETE at byte " +
                                std::to_string(m_player.completeOffset()) + ")"};

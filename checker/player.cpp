@@ -38,8 +38,8 @@ BitVector nextIncrementScan(const BitVector &previous, const BitVector &addressM
 }
 
 void Player::wait(uint64_t clocks) {
-    m_wait = m_wait > std::numeric_limits<uint64_t>::max() - clocks ? std::numeric_limits<uint64_t>::max()
-                                                                     : m_wait + clocks;
+    m_wait =
+        m_wait > std::numeric_limits<uint64_t>::max() - clocks ? std::numeric_limits<uint64_t>::max() : m_wait + clocks;
 }
 
 void Player::startScan(StreamScan &scan, const Record &record, bool instruction, BitVector tdi) {
@@ -90,9 +90,7 @@ bool Player::next(StreamScan &scan) {
             m_complete = true;
             m_completeOffset = record.offset;
             return false;
-        case qsvf::QTDOMASK:
-            m_mask = std::make_shared<const BitVector>(std::move(record.vectors[0]));
-            break;
+        case qsvf::QTDOMASK: m_mask = std::make_shared<const BitVector>(std::move(record.vectors[0])); break;
         case qsvf::QSIR:
         case qsvf::QSIR2:
             startScan(scan, record, true, std::move(record.vectors[0]));
@@ -112,12 +110,8 @@ bool Player::next(StreamScan &scan) {
             scan.expected = m_expected;
             wait(m_runTest);
             return true;
-        case qsvf::QRUNTEST:
-            m_runTest = record.integers[0];
-            break;
-        case qsvf::QWAIT:
-            wait(record.integers[2]);
-            break;
+        case qsvf::QRUNTEST: m_runTest = record.integers[0]; break;
+        case qsvf::QWAIT: wait(record.integers[2]); break;
         case qsvf::QSETSDRMASKS:
             m_addressMask = std::move(record.vectors[0]);
             m_dataMask = std::move(record.vectors[1]);
@@ -144,7 +138,8 @@ bool Player::next(StreamScan &scan) {
         case qsvf::QSDRTDOC:
         case qsvf::QSDRTDOE: {
             if (isFirstPiece(op) && inSplit)
-                m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " inside the split scan that begins at byte " +
+                m_reader.fail(record.offset, std::string(mnemonicOf(op)) +
+                                                 " inside the split scan that begins at byte " +
                                                  std::to_string(splitOffset));
             if (!isFirstPiece(op) && !inSplit)
                 m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " without a QSDRB or QSDRTDOB before it");

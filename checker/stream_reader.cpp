@@ -104,25 +104,16 @@ bool StreamReader::read(Record &record) {
     uint64_t irLength = 0;
     for (qsvf::Operand operand : info->operands) {
         switch (operand) {
-        case qsvf::Operand::None:
-            break;
-        case qsvf::Operand::Byte:
-            record.integers.push_back(integer(1, record.offset));
-            break;
-        case qsvf::Operand::Word:
-            record.integers.push_back(integer(2, record.offset));
-            break;
-        case qsvf::Operand::Long:
-            record.integers.push_back(integer(4, record.offset));
-            break;
+        case qsvf::Operand::None: break;
+        case qsvf::Operand::Byte: record.integers.push_back(integer(1, record.offset)); break;
+        case qsvf::Operand::Word: record.integers.push_back(integer(2, record.offset)); break;
+        case qsvf::Operand::Long: record.integers.push_back(integer(4, record.offset)); break;
         case qsvf::Operand::IrLength1:
         case qsvf::Operand::IrLength2:
             irLength = integer(operand == qsvf::Operand::IrLength1 ? 1 : 2, record.offset);
             record.integers.push_back(irLength);
             break;
-        case qsvf::Operand::IrVector:
-            record.vectors.push_back(vector(irLength, record.offset));
-            break;
+        case qsvf::Operand::IrVector: record.vectors.push_back(vector(irLength, record.offset)); break;
         case qsvf::Operand::DrVector:
             if (!m_drLength) fail(record.offset, std::string(info->mnemonic) + " before any QSDRSIZE");
             record.vectors.push_back(vector(*m_drLength, record.offset));

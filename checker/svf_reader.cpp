@@ -144,9 +144,9 @@ void SvfReader::pushBack(Token token) { m_pushed = std::move(token); }
 void SvfReader::expect(const char *text, const char *command) {
     const Token token = nextToken();
     if (token.text != text || token.kind == TokenKind::End || token.kind == TokenKind::Number)
-        fail(token.line, std::string(command) + ": \"" + text + "\" expected" +
-                             (token.kind == TokenKind::End ? " before the end of the file"
-                                                           : ", found \"" + token.text + "\""));
+        fail(token.line,
+             std::string(command) + ": \"" + text + "\" expected" +
+                 (token.kind == TokenKind::End ? " before the end of the file" : ", found \"" + token.text + "\""));
 }
 
 bool SvfReader::next(SvfScan &scan) {
@@ -158,8 +158,7 @@ bool SvfReader::next(SvfScan &scan) {
             m_pending.reset();
             return true;
         }
-        if (token.kind != TokenKind::Word)
-            fail(token.line, "SVF command expected, found \"" + token.text + "\"");
+        if (token.kind != TokenKind::Word) fail(token.line, "SVF command expected, found \"" + token.text + "\"");
         const std::string &keyword = token.text;
         if (keyword == "runtest") {
             const uint64_t wait = readRunTest();
@@ -200,15 +199,16 @@ bool SvfReader::next(SvfScan &scan) {
 std::string SvfReader::expectWord(const char *what) {
     const Token token = nextToken();
     if (token.kind != TokenKind::Word)
-        fail(token.line, std::string(what) + ": a word expected" +
-                             (token.kind == TokenKind::End ? " before the end of the file"
-                                                           : ", found \"" + token.text + "\""));
+        fail(token.line,
+             std::string(what) + ": a word expected" +
+                 (token.kind == TokenKind::End ? " before the end of the file" : ", found \"" + token.text + "\""));
     return token.text;
 }
 
 void SvfReader::skipToSemicolon(const char *command) {
     for (Token token = nextToken(); !token.is(";"); token = nextToken())
-        if (token.kind == TokenKind::End) fail(token.line, std::string(command) + ": \";\" missing at the end of the file");
+        if (token.kind == TokenKind::End)
+            fail(token.line, std::string(command) + ": \";\" missing at the end of the file");
 }
 
 // ---------------------------------------------------------------- scans
@@ -296,9 +296,9 @@ std::shared_ptr<const BitVector> SvfReader::readHexValue(uint64_t bits, bool kee
         } else if (digit == kHexClose) {
             break;
         } else {
-            std::string shown = c >= 32 && c < 127 ? std::string(1, static_cast<char>(c))
-                                                   : "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) +
-                                                         "0123456789abcdef"[c & 15];
+            std::string shown = c >= 32 && c < 127
+                                    ? std::string(1, static_cast<char>(c))
+                                    : "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
             fail(m_line, "invalid character '" + shown + "' in hexadecimal data");
         }
     }
@@ -467,8 +467,8 @@ std::string SvfReader::readStateName(const char *command, bool stableOnly) {
     const Token token = nextToken();
     const auto state = qsvf::tapStateFromName(token.text);
     if (token.kind != TokenKind::Word || !state || (stableOnly && !isStable(*state)))
-        fail(token.line, std::string(command) + ": \"" + token.text + "\" is not a " +
-                             (stableOnly ? "stable " : "") + "TAP state");
+        fail(token.line,
+             std::string(command) + ": \"" + token.text + "\" is not a " + (stableOnly ? "stable " : "") + "TAP state");
     return token.text;
 }
 

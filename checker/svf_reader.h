@@ -37,7 +37,7 @@ struct SvfScan {
 };
 
 struct SvfOptions {
-    bool skipTdo = false;                // -s: TDO is not compared
+    bool skipTdo = false;                      // -s: TDO is not compared
     uint64_t maxScanBits = uint64_t{1} << 32;  // longer scans are oversize
 };
 

@@ -74,37 +74,25 @@ void traceStream(const std::string &streamFile, std::ostream &out) {
         size_t integer = 0, vector = 0;
         for (qsvf::Operand operand : info.operands) {
             switch (operand) {
-            case qsvf::Operand::None:
-                break;
+            case qsvf::Operand::None: break;
             case qsvf::Operand::Byte:
-            case qsvf::Operand::IrLength1:
-                add(hexInteger(record.integers[integer++], 2));
-                break;
+            case qsvf::Operand::IrLength1: add(hexInteger(record.integers[integer++], 2)); break;
             case qsvf::Operand::Word:
-            case qsvf::Operand::IrLength2:
-                add(hexInteger(record.integers[integer++], 4));
-                break;
+            case qsvf::Operand::IrLength2: add(hexInteger(record.integers[integer++], 4)); break;
             case qsvf::Operand::Long:
-            case qsvf::Operand::DrLength:
-                add(hexInteger(record.integers[integer++], 8));
-                break;
+            case qsvf::Operand::DrLength: add(hexInteger(record.integers[integer++], 8)); break;
             case qsvf::Operand::IrVector:
-            case qsvf::Operand::DrVector:
-                add(record.vectors[vector++].hex());
-                break;
+            case qsvf::Operand::DrVector: add(record.vectors[vector++].hex()); break;
             case qsvf::Operand::IncFields:
                 add(hexInteger(record.integers[integer++], 2));
                 for (const BitVector &field : record.fields) add(field.hex());
                 break;
-            case qsvf::Operand::Text:
-                add(quoted(record.text));
-                break;
+            case qsvf::Operand::Text: add(quoted(record.text)); break;
             }
         }
         if (record.opcode == qsvf::QSTATE) add(stateName(record.integers[0]));
         if (record.opcode == qsvf::QENDIR || record.opcode == qsvf::QENDDR) add(endStateName(record.integers[0]));
-        if (record.opcode == qsvf::QWAIT)
-            add(stateName(record.integers[0]) + " " + stateName(record.integers[1]));
+        if (record.opcode == qsvf::QWAIT) add(stateName(record.integers[0]) + " " + stateName(record.integers[1]));
         out << line << '\n';
 
         if (record.opcode == qsvf::QSETSDRMASKS) {

@@ -77,8 +77,7 @@ private:
     SvfDialect m_dialect;
     const char *m_eol;
     std::string m_out;
-    uint64_t m_sirLength = 0, m_sdrLength = 0, m_hirLength = 0, m_hdrLength = 0, m_tirLength = 0,
-             m_tdrLength = 0;
+    uint64_t m_sirLength = 0, m_sdrLength = 0, m_hirLength = 0, m_hdrLength = 0, m_tirLength = 0, m_tdrLength = 0;
 };
 
 // Keywords, units and state names: lower, upper, capitalised or mixed case.
@@ -95,8 +94,7 @@ std::string Generator::word(const std::string &lower) {
 Bits Generator::randomBits(uint64_t length, unsigned onesPercent) {
     Bits bits(length);
     const uint64_t kind = m_random.below(10);
-    for (uint64_t i = 0; i < length; ++i)
-        bits[i] = kind == 0 ? false : kind == 1 ? true : m_random.chance(onesPercent);
+    for (uint64_t i = 0; i < length; ++i) bits[i] = kind == 0 ? false : kind == 1 ? true : m_random.chance(onesPercent);
     return bits;
 }
 
@@ -146,7 +144,7 @@ void Generator::emit(const std::string &command) {
 }
 
 void Generator::comment() {
-    static const std::vector<std::string> texts = {"! plain comment", "// slash comment", "!", "",
+    static const std::vector<std::string> texts = {"! plain comment",         "// slash comment", "!", "",
                                                    "! TDI (not data) SDR 8;", "   // indented"};
     m_out += m_random.pick(texts);
     m_out += m_eol;
@@ -159,7 +157,9 @@ void Generator::scan(bool instruction) {
     if (length == 0 || !m_random.chance(40)) {
         const uint64_t band = m_random.below(100);
         if (instruction)
-            length = band < 70 ? m_random.between(1, 16) : band < 95 ? m_random.between(17, 64) : m_random.between(250, 300);
+            length = band < 70   ? m_random.between(1, 16)
+                     : band < 95 ? m_random.between(17, 64)
+                                 : m_random.between(250, 300);
         else
             length = band < 30   ? m_random.between(1, 16)
                      : band < 70 ? m_random.between(17, 130)
@@ -182,7 +182,8 @@ void Generator::scan(bool instruction) {
     if (full && m_random.chance(15)) operands.push_back({"smask", hexText(randomBits(length, 70), quirks)});
     // Operands may come in any order.
     for (size_t i = operands.size(); i > 1; --i) std::swap(operands[i - 1], operands[m_random.below(i)]);
-    std::string command = word(instruction ? "sir" : "sdr") + (m_random.chance(20) ? "\t" : " ") + std::to_string(length);
+    std::string command =
+        word(instruction ? "sir" : "sdr") + (m_random.chance(20) ? "\t" : " ") + std::to_string(length);
     for (const Operand &operand : operands)
         command += cat({" ", word(operand.name), m_random.chance(20) ? "(" : " (", operand.text, ")"});
     emit(command + (m_random.chance(20) ? " ;" : ";"));
@@ -207,11 +208,10 @@ void Generator::header(const char *keyword, uint64_t &patternLength) {
 // RUNTEST in all its forms: count in TCK or SCK, a time, both, MAXIMUM,
 // a run state and an end state; numbers as integers, reals and exponents.
 void Generator::runTest(bool afterScan) {
-    static const std::vector<std::string> counts = {"0",    "1",     "15",   "100",   "1000",  "2500",
-                                                    "8000", "65536", "1E3",  "2.5E+2", "1.5",  "10e1",
-                                                    "200000", "3E4", "12",   "7"};
-    static const std::vector<std::string> times = {"1E-3",  "2.00E-03", "0.0005", "5E-4",    "1.5E-6",
-                                                   "1.00E-02", "3E-7",  "0",      "2.5e-3", "1.0E-4"};
+    static const std::vector<std::string> counts = {"0",   "1",      "15",  "100",  "1000",   "2500", "8000", "65536",
+                                                    "1E3", "2.5E+2", "1.5", "10e1", "200000", "3E4",  "12",   "7"};
+    static const std::vector<std::string> times = {"1E-3",     "2.00E-03", "0.0005", "5E-4",   "1.5E-6",
+                                                   "1.00E-02", "3E-7",     "0",      "2.5e-3", "1.0E-4"};
     static const std::vector<std::string> states = {"idle", "drpause", "irpause", "reset"};
     const bool everyBit = m_dialect == SvfDialect::EveryBitCounts;
     std::string command = word("runtest");
@@ -240,16 +240,16 @@ void Generator::runTest(bool afterScan) {
 }
 
 void Generator::frequency() {
-    static const std::vector<std::string> forms = {"FREQUENCY 1E6 HZ;",       "FREQUENCY 1000000 HZ;",
-                                                   "FREQUENCY 2.5E+6 HZ;",    "frequency 3.3E6 Hz;",
-                                                   "FREQUENCY 1E3 HZ;",       "FREQUENCY;",
-                                                   "FREQUENCY 12.5E6 HZ;",    "Frequency 1.00E+07 HZ;"};
+    static const std::vector<std::string> forms = {"FREQUENCY 1E6 HZ;",    "FREQUENCY 1000000 HZ;",
+                                                   "FREQUENCY 2.5E+6 HZ;", "frequency 3.3E6 Hz;",
+                                                   "FREQUENCY 1E3 HZ;",    "FREQUENCY;",
+                                                   "FREQUENCY 12.5E6 HZ;", "Frequency 1.00E+07 HZ;"};
     emit(m_random.pick(forms));
 }
 
 void Generator::state() {
-    static const std::vector<std::string> forms = {"reset", "idle", "drpause", "irpause", "reset idle",
-                                                   "idle drselect drcapture drexit1 drpause"};
+    static const std::vector<std::string> forms = {"reset",   "idle",       "drpause",
+                                                   "irpause", "reset idle", "idle drselect drcapture drexit1 drpause"};
     emit(cat({word("state"), " ", word(m_random.pick(forms)), ";"}));
 }
 

@@ -1,9 +1,8 @@
 // Helpers of the qsvfcheck suite (see test_support.h).
 #include "test_support.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -166,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(Options, EarlierTranslations, ::testing::ValuesIn(kEarl
 enum class Change { TdiBit, ExpectedTdoBit, MaskBit, DropRunTest, LowerRunTest, DropWait, DropScan };
 
 const std::map<Change, const char *> kChangeNames = {
-    {Change::TdiBit, "flipped TDI bit"},      {Change::ExpectedTdoBit, "flipped expected TDO bit"},
-    {Change::MaskBit, "flipped mask bit"},    {Change::DropRunTest, "dropped QRUNTEST"},
+    {Change::TdiBit, "flipped TDI bit"},        {Change::ExpectedTdoBit, "flipped expected TDO bit"},
+    {Change::MaskBit, "flipped mask bit"},      {Change::DropRunTest, "dropped QRUNTEST"},
     {Change::LowerRunTest, "lowered QRUNTEST"}, {Change::DropWait, "dropped QWAIT"},
     {Change::DropScan, "missing scan"},
 };
@@ -224,7 +224,8 @@ std::vector<Mutation> candidateChanges(const fs::path &stream) {
             (op >= qsvf::QSDRB && op <= qsvf::QSDRTDOE)) {
             const uint64_t bits = record.vectors[0].size();
             const uint64_t start = record.offset + 1 + (op == qsvf::QSIR ? 1 : op == qsvf::QSIR2 ? 2 : 0);
-            for (uint64_t bit = 0; bit < bits; bit += 1 + bits / 3) changes.push_back(flipBit(Change::TdiBit, start, bits, bit));
+            for (uint64_t bit = 0; bit < bits; bit += 1 + bits / 3)
+                changes.push_back(flipBit(Change::TdiBit, start, bits, bit));
             if (isUnsplitScan(op) && bits > 0) changes.push_back({Change::DropScan, record.offset, size});
             if (op == qsvf::QSDRTDO && mask) {
                 const qsvfcheck::BitVector &compared = records[*mask].vectors[0];
@@ -291,8 +292,8 @@ TEST(Mutations, EverySingleChangeIsReported) {
                 const fs::path mutated = work / "mutated.qsvf";
                 writeFile(mutated, applyChange(original, change));
                 const CheckRun run = runCheck({svf.string(), mutated.string()});
-                EXPECT_NE(run.status, 0) << what << ": " << kChangeNames.at(change.change) << " at byte " << change.first
-                                         << " reported as equivalent";
+                EXPECT_NE(run.status, 0) << what << ": " << kChangeNames.at(change.change) << " at byte "
+                                         << change.first << " reported as equivalent";
             }
         }
     }
