@@ -4,13 +4,20 @@
 #      at two scan lengths (16 Mi and 64 Mi bits) to show linear growth;
 #  (b) CPLD-style: SIR / SDR (8 to 300 bits, TDO and MASK) / RUNTEST commands,
 #      at 50,000 and 200,000 commands.
-# Each translation runs 5 times; the median wall time gives MB/s of SVF text.
-# Peak memory comes from /usr/bin/time -v when present, else from getrusage.
-# Targets: at least 150 MB/s, peak memory no more than input size + 32 MB.
+# Beside each translation run two reference loops, built here from
+# bench/hexpack_sse.cpp and bench/hexpack_byte.cpp with the system compiler:
+# they read the same file and pack every hexadecimal digit of it into nibbles,
+# 16 bytes at a time with SSSE3/SSE4.1 and one byte at a time.  The three
+# programs run in turn, 5 rounds; the medians of wall and user CPU time give
+# svf2qsvf's time as a ratio to each loop measured in the same run, which
+# stays meaningful on a busy machine.  Peak memory comes from /usr/bin/time -v
+# (one more run; a child's own rusage would count the forked Python too).
+# Targets: FPGA within 1.5 times the SSE loop, CPLD within 3 times the byte
+# loop, peak memory no more than input size + 32 MB.
 #
 #   bench/svf2qsvf.sh [build-dir]      (default build-bench, Release)
 # Environment: WORK (folder for the generated files, default /tmp/svf2qsvf-bench),
-# RUNS (default 5), SIZES_FPGA, SIZES_CPLD (space-separated overrides).
+# RUNS (default 5), SIZES_FPGA, SIZES_CPLD (space-separated overrides), CXX.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-bench}
@@ -25,56 +32,94 @@ bin=$(find "$build" -type f -name svf2qsvf -perm -u+x | head -n 1)
 [ -x "$bin" ] || { echo "svf2qsvf was not built" >&2; exit 1; }
 mkdir -p "$work"
 
-# One measurement: median wall time of $runs runs, peak RSS in kB.
+# The reference loops; the SSE one only where the compiler targets x86-64.
+cxx=${CXX:-c++}
+"$cxx" -O2 -std=c++20 -o "$work/hexpack_byte" "$root/bench/hexpack_byte.cpp"
+sse=none
+if [ "$("$cxx" -dumpmachine | cut -d- -f1)" = x86_64 ] && grep -qw sse4_1 /proc/cpuinfo 2>/dev/null; then
+    "$cxx" -O2 -std=c++20 -mssse3 -msse4.1 -o "$work/hexpack_sse" "$root/bench/hexpack_sse.cpp"
+    sse=$work/hexpack_sse
+fi
+
+# One measurement: $runs rounds of svf2qsvf, the SSE loop and the byte loop
+# on one file.  Prints, per program, the median wall time and the median user
+# CPU time (seconds).
 measure() {
     local file=$1; shift
-    python3 - "$runs" "$bin" "$file" "$work/out.qsvf" "$@" <<'PY'
-import resource, statistics, subprocess, sys, time
-runs, binary, svf, out, extra = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5:]
-times = []
+    python3 - "$runs" "$file" "$work/out.qsvf" "$sse" "$work/hexpack_byte" "$bin" "$@" <<'PY'
+import os, statistics, subprocess, sys, time
+runs, svf, out, sse, byte, binary, extra = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6], sys.argv[7:]
+programs = [[binary, "-w", *extra, "-i", svf, "-o", out], [sse, svf] if sse != "none" else None, [byte, svf]]
+wall = [[] for _ in programs]
+user = [[] for _ in programs]
 for _ in range(runs):
-    start = time.perf_counter()
-    status = subprocess.run([binary, "-w", *extra, "-i", svf, "-o", out], stdout=subprocess.DEVNULL).returncode
-    times.append(time.perf_counter() - start)
-    if status != 0:
-        sys.exit("svf2qsvf ended with status %d on %s" % (status, svf))
-peak = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss
-print("%.6f %d" % (statistics.median(times), peak))
+    for i, command in enumerate(programs):
+        if command is None:
+            continue
+        start = time.perf_counter()
+        child = subprocess.Popen(command, stdout=subprocess.DEVNULL)
+        _, status, usage = os.wait4(child.pid, 0)
+        wall[i].append(time.perf_counter() - start)
+        user[i].append(usage.ru_utime)
+        if os.waitstatus_to_exitcode(status) != 0:
+            sys.exit("%s ended with status %d on %s" % (command[0], os.waitstatus_to_exitcode(status), svf))
+for i in range(len(programs)):
+    if programs[i] is None:
+        print("nan nan", end=" ")
+    else:
+        print("%.6f %.6f" % (statistics.median(wall[i]), statistics.median(user[i])), end=" ")
+print()
 PY
 }
 
+# Peak resident set of one svf2qsvf run, in kB.
 peak_rss() {
     local file=$1; shift
     if [ -x /usr/bin/time ]; then
         /usr/bin/time -v "$bin" -w "$@" -i "$file" -o "$work/out.qsvf" 2>&1 >/dev/null |
             awk -F: '/Maximum resident set size/ {gsub(/ /, "", $2); print $2}'
     else
-        measure "$file" "$@" | awk '{print $2}'
+        echo 0
     fi
 }
 
-printf '%-6s %12s %10s %10s %9s %10s %11s %s\n' kind size input_MiB median_s MB/s peak_MiB limit_MiB verdict
+echo "svf2qsvf: $bin; reference loops: ${sse:+$sse, }$work/hexpack_byte; $runs rounds, medians"
+printf '%-5s %10s %8s | %17s | %17s | %17s | %12s | %9s %9s | %s\n' kind size in_MiB \
+    "svf2qsvf wall/usr" "sse loop wall/usr" "byte loop wall/usr" "x sse x byte" peak_MiB limit_MiB verdict
 report() {
     local kind=$1 size=$2 file=$3; shift 3
-    local bytes median peak mbps limit verdict
+    local bytes t tu s su b bu peak _ ratio_sse ratio_byte limit verdict
     bytes=$(stat -c %s "$file")
-    read -r median _ < <(measure "$file" "$@")
+    read -r t tu s su b bu < <(measure "$file" "$@")
     peak=$(peak_rss "$file" "$@")
-    mbps=$(awk -v b="$bytes" -v t="$median" 'BEGIN {printf "%.1f", b / 1e6 / t}')
+    ratio_sse=$(awk -v t="$t" -v s="$s" 'BEGIN {if (s == "nan") print "n/a"; else printf "%.2f", t / s}')
+    ratio_byte=$(awk -v t="$t" -v b="$b" 'BEGIN {printf "%.2f", t / b}')
     limit=$(awk -v b="$bytes" 'BEGIN {printf "%.1f", b / 1048576 + 32}')
     verdict=ok
-    awk -v m="$mbps" 'BEGIN {exit !(m < 150)}' && verdict="SLOW"
+    if [ "$kind" = fpga ]; then
+        [ "$ratio_sse" != n/a ] && awk -v r="$ratio_sse" 'BEGIN {exit !(r > 1.5)}' && verdict="SLOW"
+    else
+        awk -v r="$ratio_byte" 'BEGIN {exit !(r > 3)}' && verdict="SLOW"
+    fi
     awk -v p="$peak" -v l="$limit" 'BEGIN {exit !(p / 1024 > l)}' && verdict="$verdict MEMORY"
-    printf '%-6s %12s %10.1f %10.3f %9s %10.1f %11s %s\n' "$kind" "$size" \
-        "$(awk -v b="$bytes" 'BEGIN {print b / 1048576}')" "$median" "$mbps" \
-        "$(awk -v p="$peak" 'BEGIN {print p / 1024}')" "$limit" "$verdict"
+    last_time=$t
+    printf '%-5s %10s %8.1f | %8.3f %8.3f | %8.3f %8.3f | %8.3f %8.3f | %5s %6s | %9.1f %9s | %s\n' \
+        "$kind" "$size" "$(awk -v b="$bytes" 'BEGIN {print b / 1048576}')" "$t" "$tu" "$s" "$su" "$b" "$bu" \
+        "$ratio_sse" "$ratio_byte" "$(awk -v p="$peak" 'BEGIN {print p / 1024}')" "$limit" "$verdict"
 }
 
+# Linear growth: the time per bit of each FPGA size against the first one.
+first_rate=
+linearity=
 for bits in $sizes_fpga; do
     file=$work/fpga_$bits.svf
     [ -s "$file" ] || python3 "$root/bench/svf2qsvf_gen.py" fpga "$bits" "$file"
     report fpga "${bits}b" "$file" -fpga
+    rate=$(awk -v t="$last_time" -v n="$bits" 'BEGIN {printf "%.9g", t / n}')
+    first_rate=${first_rate:-$rate}
+    linearity="$linearity ${bits}b: $(awk -v r="$rate" -v f="$first_rate" 'BEGIN {printf "%.2f", r / f}')"
 done
+echo "fpga time per bit relative to the first size (1.00 is linear):$linearity"
 for count in $sizes_cpld; do
     file=$work/cpld_$count.svf
     [ -s "$file" ] || python3 "$root/bench/svf2qsvf_gen.py" cpld "$count" "$file"

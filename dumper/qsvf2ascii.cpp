@@ -5,6 +5,7 @@
 #include "qsvf2ascii.h"
 
 #include "qsvf_format.h"
+#include "qsvf_tool_switches.h"
 
 #include <algorithm>
 #include <cstring>
@@ -194,9 +195,11 @@ struct OpenFile {
     }
 };
 
+void printUsage() { std::fputs("Usage:  qsvf2ascii <qsvf inputfile> <outputfile>\n", stdout); }
+
 void dumpFile(int argc, char **argv) {
     if (argc != 3) {
-        std::fputs("Usage:  qsvf2ascii <qsvf inputfile> <outputfile>\n", stdout);
+        printUsage();
         endDump(1);
     }
     const std::string inputName = argv[1];
@@ -324,6 +327,7 @@ DumpEnd dumpRecords(QsvfReader &input, ListingWriter &output) {
 }
 
 int runQsvf2ascii(int argc, char **argv) {
+    if (qsvf::answerToolSwitch(argc, argv, "qsvf2ascii", printUsage)) return 0;
     int status = 1;
     try {
         dumpFile(argc, argv);

@@ -4,6 +4,7 @@
 #include "merge_qsvf.h"
 
 #include "qsvf_format.h"
+#include "qsvf_tool_switches.h"
 
 #include <cctype>
 #include <cstdarg>
@@ -294,6 +295,7 @@ void mergeFiles(int argc, char **argv) {
 }  // namespace
 
 int runMergeQSVF(int argc, char **argv) {
+    if (qsvf::answerToolSwitch(argc, argv, "MergeQSVF", PrintHelp)) return 0;
     g_iFailurePrinted = false;
     int status = 1;
     try {

@@ -15,6 +15,7 @@
 #include "dispatcher.h"
 #include "file_channel.h"
 #include "prog_state.h"
+#include "qsvf_tool_switches.h"
 #include "svf2qsvf.h"
 
 namespace svf {
@@ -381,7 +382,23 @@ void getCmdOptions(int argc, char **argv) {
     if (checkOptCombo() == 0) exitProgram(1);
 }
 
+// --help: the usage text on standard output, without the banner and the
+// wait of the usage display, and with the switches that display leaves out.
+void showHelp() {
+    std::printf("Usage: %s [options] -i <input file> -o <output file>\n", kProgName);
+    displayProgOptions();
+    std::fputs("\t-i <filename> = SVF input file; further names are checked, not translated\n"
+               "\t-o <filename> = QSVF output file\n"
+               "\t-l <filename> = write a log file\n"
+               "\t-inorder = write each SIR before the RUNTEST that follows it\n"
+               "\t-runmin <num> = minimum RUNTEST wait in TCK clocks\n"
+               "\t-z <num> = debug mask; an odd value shows status text on the console\n",
+               stdout);
+    std::printf("%s\n", kPartsSupported);
+}
+
 int runTranslation(int argc, char **argv) {
+    if (qsvf::answerToolSwitch(argc, argv, kProgName, showHelp)) return 0;
     initProg();
     initProgVariables();
     getCmdOptions(argc, argv);

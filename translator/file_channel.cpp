@@ -3,9 +3,15 @@
 // the number test and the QCOMMENT echo of the command text.
 #include "file_channel.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include <sys/stat.h>
+#if defined(__unix__) || defined(__APPLE__)
+#include <sys/mman.h>
+#define SVF_MAPPED_INPUT 1
+#endif
 
 #include "diagnostics.h"
 #include "prog_state.h"
@@ -15,16 +21,58 @@ namespace svf {
 
 namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
+// Input windows of a regular file: a multiple of any page size.
+constexpr int64_t kWindowSize = FileChannel::kInputWindow;
 
 void copyToken(char *target, const char *source, size_t length) {
     std::memcpy(target, source, length);
     target[length] = '\0';
+}
+
+// Character classes of the token scanner: characters that continue a word,
+// characters that continue a number, and the white space that is skipped
+// between tokens without the line-end rule (every space character but CR).
+enum : uint8_t { CONTINUES_WORD = 1, CONTINUES_NUMBER = 2, PLAIN_SPACE = 4 };
+constexpr std::array<uint8_t, 256> makeScanClass() {
+    std::array<uint8_t, 256> table{};
+    for (int c = 0; c < 256; ++c) {
+        uint8_t bits = 0;
+        if (isAsciiAlpha(c) || isAsciiDigit(c) || c == '_') bits |= CONTINUES_WORD;
+        if (!isAsciiSpace(c) && !(isAsciiPunct(c) && c != '_')) bits |= CONTINUES_NUMBER;
+        if (isAsciiSpace(c) && c != '\r') bits |= PLAIN_SPACE;
+        table[static_cast<size_t>(c)] = bits;
+    }
+    return table;
+}
+constexpr std::array<uint8_t, 256> kScanClass = makeScanClass();
+
+// Takes the characters of class `what` that follow in the input buffer into
+// the token, as the character reader would one at a time (they are never
+// CR or a line feed), up to `limit` characters in the token; the character
+// after them is left to the reader.  Returns the new token length.
+size_t takeBuffered(FileChannel &channel, uint8_t what, size_t n, size_t limit, bool &sawLetter) {
+    if (channel.iCharState != kStateNormal) return n;
+    const unsigned char *data = channel.bufferData();
+    size_t &pos = channel.bufferPos();
+    const size_t len = channel.bufferLen();
+    const bool storing = FileChannel::srcStoring();
+    while (pos < len && n < limit) {
+        unsigned char c = data[pos];
+        if (!(kScanClass[c] & what)) break;
+        ++pos;
+        channel.sToken[n++] = static_cast<char>(c);
+        if (isAsciiAlpha(c) || c == '_') sawLetter = true;
+        if (storing) channel.storeSrcChar(c);
+        channel.iCurChar = c;
+    }
+    return n;
 }
 }  // namespace
 
 FileChannel::FileChannel(std::string name) : sName(std::move(name)) { resetChannel(); }
 
 FileChannel::~FileChannel() {
+    unmapWindow();
     if (pFile) {
         flush();
         std::fclose(pFile);
@@ -60,15 +108,61 @@ bool FileChannel::refill() {
     if (lInputSize == -2) {
         struct stat info {};
         lInputSize = (fstat(fileno(pFile), &info) == 0 && S_ISREG(info.st_mode)) ? info.st_size : -1;
+        bInput = true;
     }
-    ensureBuffer();
     pos = 0;
+    if (mapWindow()) return true;
+    // A stream that is not a regular file, the part of a file that grew
+    // after it was opened, or a window that could not be mapped.
+#if defined(SVF_MAPPED_INPUT)
+    if (!bStreamAtConsumed) {
+        bStreamAtConsumed = fseeko(pFile, static_cast<off_t>(lConsumed), SEEK_SET) == 0;
+        if (!bStreamAtConsumed) return false;
+    }
+#endif
+    ensureBuffer();
+    in = buf.get();
     len = std::fread(buf.get(), 1, cap, pFile);
     lConsumed += static_cast<int64_t>(len);
     return len > 0;
 }
 
+bool FileChannel::mapWindow() {
+    unmapWindow();
+#if defined(SVF_MAPPED_INPUT)
+    if (bMapFailed || lInputSize <= lConsumed) return false;
+    size_t length = static_cast<size_t>(std::min(kWindowSize, lInputSize - lConsumed));
+    int flags = MAP_PRIVATE;
+#if defined(MAP_POPULATE)
+    flags |= MAP_POPULATE;
+#endif
+    void *window = mmap(nullptr, length, PROT_READ, flags, fileno(pFile), static_cast<off_t>(lConsumed));
+    if (window == MAP_FAILED) {
+        bMapFailed = true;  // the rest is read through the stream
+        return false;
+    }
+    pWindow = window;
+    lWindowLen = length;
+    in = static_cast<const unsigned char *>(window);
+    len = length;
+    lConsumed += static_cast<int64_t>(length);
+    bStreamAtConsumed = false;
+    return true;
+#else
+    return false;
+#endif
+}
+
+void FileChannel::unmapWindow() {
+#if defined(SVF_MAPPED_INPUT)
+    if (pWindow) munmap(pWindow, lWindowLen);
+#endif
+    pWindow = nullptr;
+    lWindowLen = 0;
+}
+
 void FileChannel::flush() {
+    if (bInput) return;  // the buffer holds input (or a window of it)
     ensureBuffer();
     if (len > 0 && pFile) std::fwrite(buf.get(), 1, len, pFile);
     len = 0;
@@ -122,6 +216,7 @@ void getNum(int firstChar, FileChannel &channel) {
     bool isWord = false;
     channel.sToken[n++] = static_cast<char>(firstChar);
     for (;;) {
+        n = takeBuffered(channel, CONTINUES_NUMBER, n, 29, isWord);
         getFChanChar(channel, 0);
         if (channel.atEof()) break;
         int c = channel.iCurChar;
@@ -148,8 +243,10 @@ void getToken(FileChannel &channel) {
     char *token = channel.sToken;
     if (isAsciiAlpha(c) || c == '_') {
         size_t n = 0;
+        bool letters = true;
         token[n++] = static_cast<char>(c);
         for (;;) {
+            n = takeBuffered(channel, CONTINUES_WORD, n, 97, letters);
             getFChanChar(channel, 0);
             if (channel.atEof()) break;
             int d = channel.iCurChar;
@@ -208,6 +305,31 @@ void getToken(FileChannel &channel) {
         channel.iTokenType = TOK_OTHER;
 }
 
+namespace {
+// Skips the white space that follows in the input buffer, as the token loop
+// of lex would one character at a time (counting lines, storing it for the
+// echo); CR and the end of the buffer are left to the reader.  The space
+// tokens skipped would all be overwritten by the token after them.
+void skipBufferedSpace(FileChannel &channel) {
+    if (channel.iCharState != kStateNormal) {
+        // A pushed-back blank would come back as a space token of its own;
+        // it was stored and counted when it was read.
+        if (!isAsciiSpace(channel.iCurChar)) return;
+        channel.iCharState = kStateNormal;
+    }
+    const unsigned char *data = channel.bufferData();
+    size_t &pos = channel.bufferPos();
+    const size_t len = channel.bufferLen();
+    const bool storing = FileChannel::srcStoring();
+    while (pos < len && (kScanClass[data[pos]] & PLAIN_SPACE)) {
+        unsigned char c = data[pos++];
+        if (storing) channel.storeSrcChar(c);
+        if (c == '\n') ++channel.lLineNum;
+        channel.iCurChar = c;
+    }
+}
+}  // namespace
+
 void lex(FileChannel &channel, int keepSpace) {
     if (channel.iTokenState != kStateNormal) {
         channel.iTokenState = kStateNormal;
@@ -216,9 +338,10 @@ void lex(FileChannel &channel, int keepSpace) {
     for (;;) {
         channel.bTokenAtEof = false;
         if (channel.atEof()) return;
+        if (keepSpace != 1) skipBufferedSpace(channel);
         getToken(channel);
-        copyToken(channel.sLastToken, channel.sToken, channel.lTokenLen);
         if (channel.atEof()) {
+            copyToken(channel.sLastToken, channel.sToken, channel.lTokenLen);
             // The input may end right after a word or number: "RUNTEST 10 TCK"
             // without a line end has read TCK, and the command still needs
             // its ";" rather than the TCK that is there.
@@ -229,12 +352,24 @@ void lex(FileChannel &channel, int keepSpace) {
             }
             return;
         }
-        if (channel.iTokenType == TOK_SPACE && keepSpace == 1) return;
-        if (channel.iTokenType != TOK_SPACE) {
-            strCaseConvert(channel.sToken, channel.lTokenLen, 0);
-            copyToken(channel.sLcToken, channel.sToken, channel.lTokenLen);
-            return;
+        if (channel.iTokenType == TOK_SPACE) {
+            copyToken(channel.sLastToken, channel.sToken, channel.lTokenLen);
+            if (keepSpace == 1) return;
+            continue;
         }
+        // The token as written to sLastToken, lowered in sToken and
+        // sLcToken, in one pass (letters after a zero byte keep their case,
+        // as in strCaseConvert).
+        bool lowering = true;
+        for (size_t i = 0; i < channel.lTokenLen; ++i) {
+            char c = channel.sToken[i];
+            channel.sLastToken[i] = c;
+            if (c == '\0') lowering = false;
+            if (lowering && c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            channel.sToken[i] = channel.sLcToken[i] = c;
+        }
+        channel.sLastToken[channel.lTokenLen] = channel.sLcToken[channel.lTokenLen] = '\0';
+        return;
     }
 }
 

@@ -73,22 +73,24 @@ public:
             bEof = true;
             return -1;
         }
-        return buf[pos++];
+        return in[pos++];
     }
     // The next byte without consuming it; -1 at the end (flag untouched).
     int peekByte() {
         if (pos == len && !refill()) return -1;
-        return buf[pos];
+        return in[pos];
     }
     // The next buffered byte without refilling, or -1.
-    int peekBuffered() const { return pos < len ? buf[pos] : -1; }
+    int peekBuffered() const { return pos < len ? in[pos] : -1; }
     void skipBuffered() { ++pos; }
     // Direct access to the buffered input for the scan-data reader.
-    const unsigned char *bufferData() const { return buf.get(); }
+    const unsigned char *bufferData() const { return in; }
     size_t &bufferPos() { return pos; }
     size_t bufferLen() const { return len; }
     bool refill();
     void markEof() { bEof = true; }
+    // A regular input file is read through windows of this size.
+    static constexpr int64_t kInputWindow = int64_t{4} << 20;
     // Bytes of the input not read yet, or -1 when the size is unknown.
     int64_t remainingInput() const {
         return lInputSize < 0 ? -1 : lInputSize - lConsumed + static_cast<int64_t>(len - pos);
@@ -101,11 +103,30 @@ public:
     }
     void putBytes(const void *data, size_t count);
     void putText(std::string_view text) { putBytes(text.data(), text.size()); }
+    // Room for count bytes (at most kOutputRoom) at the end of the buffer:
+    // the caller writes them there and then calls advance with the number
+    // written, so that a record is built in place.
+    static constexpr size_t kOutputRoom = 4096;
+    unsigned char *outputSpace(size_t count) {
+        if (cap - len < count) flush();
+        return buf.get() + len;
+    }
+    void advance(size_t count) { len += count; }
     void flush();
 
 private:
     void ensureBuffer();
+    bool mapWindow();
+    void unmapWindow();
     std::unique_ptr<unsigned char[]> buf;
+    // Input: the bytes being read, in buf or in a window of the file mapped
+    // into memory (a regular file is read through windows, without a copy).
+    const unsigned char *in = nullptr;
+    void *pWindow = nullptr;
+    size_t lWindowLen = 0;
+    bool bInput = false;
+    bool bMapFailed = false;
+    bool bStreamAtConsumed = true;  // the stream's position is lConsumed
     size_t pos = 0;
     size_t len = 0;
     size_t cap = 0;
@@ -149,10 +170,10 @@ void writeSvfSrc(FileChannel &channel, int reset);
 long tokenToLong(const char *text, FileChannel *lineChannel);
 
 // Character classes of the POSIX locale for 7-bit ASCII.
-inline bool isAsciiAlpha(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-inline bool isAsciiDigit(int c) { return c >= '0' && c <= '9'; }
-inline bool isAsciiSpace(int c) { return c == ' ' || (c >= 9 && c <= 13); }
-inline bool isAsciiPunct(int c) { return c > 32 && c < 127 && !isAsciiAlpha(c) && !isAsciiDigit(c); }
+constexpr bool isAsciiAlpha(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr bool isAsciiDigit(int c) { return c >= '0' && c <= '9'; }
+constexpr bool isAsciiSpace(int c) { return c == ' ' || (c >= 9 && c <= 13); }
+constexpr bool isAsciiPunct(int c) { return c > 32 && c < 127 && !isAsciiAlpha(c) && !isAsciiDigit(c); }
 
 }  // namespace svf
 

@@ -5,9 +5,12 @@
 #include "qsvf_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
+#include "byte_order.h"
 #include "combine.h"
 #include "diagnostics.h"
 #include "file_channel.h"
@@ -42,29 +45,70 @@ void binWrite(uint64_t value, int digits) {
         pFC_Output->putByte(static_cast<uint8_t>(byte < 8 ? value >> (8 * byte) : 0));
 }
 
+namespace {
+
+// "000102...ff": the listing digits of every byte value.
+constexpr std::array<char, 512> makeHexPairs() {
+    constexpr char kDigits[] = "0123456789abcdef";
+    std::array<char, 512> pairs{};
+    for (size_t byte = 0; byte < 256; ++byte) {
+        pairs[2 * byte] = kDigits[byte >> 4];
+        pairs[2 * byte + 1] = kDigits[byte & 0xF];
+    }
+    return pairs;
+}
+constexpr std::array<char, 512> kHexPairs = makeHexPairs();
+
+// The field whose bytes are the vector's bytes as they stand, when the value
+// is a plain data field without header, trailer or SMASK and the vector
+// starts on a byte of it; otherwise none.
+const CTapField *directField(const CCombinedValue *value, int64_t lo, int64_t bits) {
+    if (!value || value->pAndMask || value->parts[0].bits != 0 || value->parts[2].bits != 0) return nullptr;
+    const CCombinedValue::Part &data = value->parts[1];
+    if (!data.field || lo % 8 != 0 || lo + bits > data.bits) return nullptr;
+    return data.field.get();
+}
+
+// Bytes first .. first+7 (from the least significant) of a field's value.
+uint64_t fieldWord(const CTapField &field, int64_t first) {
+    const std::vector<uint8_t> &bytes = field.pData;
+    auto at = static_cast<size_t>(first);
+    if (at + 8 <= bytes.size()) return loadLittle64(bytes.data() + at);
+    uint64_t word = 0;
+    for (size_t i = std::min(bytes.size(), at + 8); i-- > at;) word = (word << 8) | bytes[i];
+    return word;
+}
+
+}  // namespace
+
 void bytePrint(const CCombinedValue *value, int64_t lo, int64_t bits) {
-    static constexpr char kDigits[] = "0123456789abcdef";
     nullPtrChk(pFC_Output, "outFC", nullptr);
     FileChannel &out = *pFC_Output;
     FileChannel *listing = pFC_Ascii;
     if (listing) listing->putText("0x");
+    const CTapField *direct = directField(value, lo, bits);
+    // Words of up to 8 bytes, most significant first; the first word takes
+    // the odd bytes so that the rest are whole.
     int64_t remaining = (bits + 7) / 8;
     while (remaining > 0) {
         int take = static_cast<int>((remaining - 1) % 8 + 1);
         int64_t first = remaining - take;  // lowest byte of this word, counted from the least significant
         uint64_t word = 0;
-        if (value) {
+        if (direct)
+            word = fieldWord(*direct, lo / 8 + first);
+        else if (value)
             word = value->getWord(lo + 8 * first);
-            int64_t valid = bits - 8 * first;
-            if (valid < 64) word &= (uint64_t{1} << valid) - 1;
-        }
-        for (int j = take - 1; j >= 0; --j) {
-            auto byte = static_cast<uint8_t>(word >> (8 * j));
-            out.putByte(byte);
-            if (listing) {
-                listing->putByte(static_cast<uint8_t>(kDigits[byte >> 4]));
-                listing->putByte(static_cast<uint8_t>(kDigits[byte & 0xF]));
-            }
+        int64_t valid = bits - 8 * first;
+        if (valid < 64) word &= (uint64_t{1} << valid) - 1;
+        // The word's take bytes, most significant first.
+        uint8_t bytes[8];
+        storeBig64(bytes, word << (64 - 8 * take));
+        std::memcpy(out.outputSpace(8), bytes, 8);
+        out.advance(static_cast<size_t>(take));
+        if (listing) {
+            unsigned char *text = listing->outputSpace(16);
+            for (int j = 0; j < take; ++j) std::memcpy(text + 2 * j, &kHexPairs[2 * size_t{bytes[j]}], 2);
+            listing->advance(2 * static_cast<size_t>(take));
         }
         remaining -= take;
     }

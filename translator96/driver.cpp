@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "qsvf_tool_switches.h"
 #include "session.h"
 #include "svf2qsvf96.h"
 #include "translation.h"
@@ -36,7 +37,7 @@ constexpr int kMinRecordLength = 128;
 constexpr int kMaxRecordLength = 1024;
 constexpr int kMaxRepeatValue = 255;
 
-[[noreturn]] void showUsage() {
+void printUsage() {
     std::fputs("Usage: svf2qsvf [-nc] [-r number] [-rlen number] -fpga  filename1 filename2\n\n"
                "filename1: svf  input file\n"
                "filename2: qsvf output file\n"
@@ -47,6 +48,10 @@ constexpr int kMaxRepeatValue = 255;
                "\t-rlen number  Set the  record length\n"
                "\t-fpga         To indicate that it is a fpga svf file.\n",
                stdout);
+}
+
+[[noreturn]] void showUsage() {
+    printUsage();
     exitProgram(1);
 }
 
@@ -156,6 +161,7 @@ int runProgram(int argc, char **argv) {
 }  // namespace svf96
 
 int runSvf2qsvf96(int argc, char **argv) {
+    if (qsvf::answerToolSwitch(argc, argv, "svf2qsvf96", svf96::printUsage)) return 0;
     int status;
     try {
         status = svf96::runProgram(argc, argv);

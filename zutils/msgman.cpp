@@ -34,6 +34,11 @@ private:
     EPLD_MSGMAN *previous_;
 };
 
+#ifndef LMR_CATALOGUES_FROM_LIBRARY
+#error "LMR_CATALOGUES_FROM_LIBRARY (catalogue folder relative to the library folder) must be defined by the build"
+#endif
+
+// The folder this library was loaded from, as the dynamic loader names it.
 std::string folderOfThisLibrary()
 {
     Dl_info info{};
@@ -66,9 +71,13 @@ std::vector<std::string> catalogueFolders()
         if (value && *value)
             folders.push_back(std::string(value) + "/epld/data");
     }
+    // The catalogues are installed at a fixed place relative to the library
+    // (share/<package>/ beside lib/), and the build tree copies them to the
+    // same relative place, so they are found wherever the tree was
+    // installed or moved to.
     std::string own = folderOfThisLibrary();
     if (!own.empty())
-        folders.push_back(own);
+        folders.push_back(own + "/" + LMR_CATALOGUES_FROM_LIBRARY);
     return folders;
 }
 

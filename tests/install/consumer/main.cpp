@@ -1,6 +1,6 @@
 // Uses both installed libraries: String and TokenStream of libLmr_Util, the
-// numbered messages (catalogue found beside the installed library) and the
-// run status of libLmr_Zutils.
+// numbered messages (catalogue found in share/qsvf-tools/ from the installed
+// library's own place) and the run status of libLmr_Zutils.
 #include <Lmr_Util/String.h>
 #include <Lmr_Util/TextFunctions.h>
 #include <Lmr_Util/TokenStream.h>
