@@ -67,17 +67,16 @@ std::string parse(int argc, const char *const *argv, CommandLine &line) {
 }  // namespace
 
 int runQsvfcheck(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--") break;
-        if (arg == "--help") {
-            out << kUsage;
-            return kCheckEquivalent;
-        }
-        if (arg == "--version") {
-            out << "qsvfcheck (QSVF tools) " << QSVF_TOOLS_VERSION << '\n';
-            return kCheckEquivalent;
-        }
+    // As with every program of the tool set, --help and --version are
+    // answered when they are the only argument; elsewhere they are unknown
+    // options.
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        out << kUsage;
+        return kCheckEquivalent;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        out << "qsvfcheck (QSVF tools) " << QSVF_TOOLS_VERSION << '\n';
+        return kCheckEquivalent;
     }
     CommandLine line;
     if (const std::string error = parse(argc, argv, line); !error.empty()) {

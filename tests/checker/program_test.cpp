@@ -216,8 +216,14 @@ TEST(CommandLine, VersionHelpAndMistakes) {
         run.out.rfind("Usage: qsvfcheck [-s] <input.svf>... <stream.qsvf>\n       qsvfcheck -t <stream.qsvf>\n", 0),
         0u);
 
-    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
-             {}, {"only.svf"}, {"-x", "a.svf", "b.qsvf"}, {"-t"}, {"-t", "a.qsvf", "b.qsvf"}, {"-t", "-s", "a.qsvf"}}) {
+    for (const std::vector<std::string> &args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"only.svf"},
+                                               {"-x", "a.svf", "b.qsvf"},
+                                               {"-t"},
+                                               {"-t", "a.qsvf", "b.qsvf"},
+                                               {"-t", "-s", "a.qsvf"},
+                                               {"--version", "a.svf", "b.qsvf"}}) {
         run = runCheck(args);
         EXPECT_EQ(run.status, 2) << args.size();
         EXPECT_EQ(run.err.rfind("qsvfcheck: ", 0), 0u);
