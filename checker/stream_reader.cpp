@@ -68,7 +68,8 @@ uint64_t StreamReader::integer(unsigned bytes, uint64_t recordOffset) {
 }
 
 // A vector of `bits` bits: ceil(bits/8) bytes, most significant first.  The
-// bytes are placed straight into the words, last byte lowest.
+// bytes are gathered 8 to a word, which is stored when its lowest byte
+// arrives.
 BitVector StreamReader::vector(uint64_t bits, uint64_t recordOffset) {
     const uint64_t bytes = qsvf::vectorBytes(bits);
     if (bytes > m_size - m_offset)
@@ -76,13 +77,16 @@ BitVector StreamReader::vector(uint64_t bits, uint64_t recordOffset) {
                                " bytes, the file has " + std::to_string(m_size - m_offset) + " left");
     BitVector value(bits);
     uint64_t *words = value.words().data();
-    uint64_t left = bytes;
+    uint64_t left = bytes, gathered = 0;
     while (left > 0) {
         if (!fill()) fail(recordOffset, "record cut off by the end of the file");
         const uint64_t take = std::min<uint64_t>(left, static_cast<uint64_t>(m_end - m_pos));
-        for (uint64_t i = 0; i < take; ++i) {
-            const uint64_t position = 8 * --left;
-            words[position >> 6] |= static_cast<uint64_t>(*m_pos++) << (position & 63);
+        for (const uint8_t *end = m_pos + take; m_pos != end; ++m_pos) {
+            gathered = gathered << 8 | *m_pos;
+            if ((--left & 7) == 0) {
+                words[left >> 3] = gathered;
+                gathered = 0;
+            }
         }
         m_offset += take;
     }

@@ -267,42 +267,56 @@ SvfReader::Operands SvfReader::readOperands(const std::string &keyword, bool isS
 // dropped), and bits at or above `bits` in the top digit are ignored.  The
 // digits go into a ring of that many digits from the top down, so the file is
 // read once and nothing grows; the ring is turned at the end when the count
-// of digits was not exactly right.
+// of digits was not exactly right.  Digits are gathered 16 to a word, most
+// significant first, and each word is stored when its lowest digit arrives.
 std::shared_ptr<const BitVector> SvfReader::readHexValue(uint64_t bits, bool keep) {
     const uint64_t digits = (bits + 3) / 4;
     BitVector value(keep ? digits * 4 : 0);
     uint64_t *words = value.words().data();
     uint64_t position = digits;  // the next digit goes just below it
-    bool wrapped = false;
+    uint64_t gathered = 0;       // digits of the word being filled
+    bool wrapped = false;        // more digits came than the value holds
     const long startLine = m_line;
     for (;;) {
         if (m_pos == m_end && !refill()) fail(startLine, "the file ends inside a hexadecimal value");
-        const unsigned char c = *m_pos++;
-        const int8_t digit = kHexClasses[c];
-        if (digit >= 0) {
-            if (position == 0) {
-                position = digits;
-                wrapped = true;
+        // Digits, blanks and line ends, up to any other character or the end
+        // of the block.
+        const unsigned char *at = m_pos;
+        for (; at != m_end; ++at) {
+            const int8_t digit = kHexClasses[*at];
+            if (digit >= 0) {
+                if (position == 0) {
+                    position = digits;
+                    wrapped = true;
+                }
+                --position;
+                gathered = gathered << 4 | static_cast<uint64_t>(digit);
+                if ((position & 15) == 0) {
+                    if (keep) words[position >> 4] = gathered;
+                    gathered = 0;
+                }
+            } else if (digit == kHexNewline) {
+                ++m_line;
+            } else if (digit != kHexSpace) {
+                break;
             }
-            --position;
-            if (keep) {
-                const unsigned shift = static_cast<unsigned>(position & 15) * 4;
-                if (wrapped) words[position >> 4] &= ~(uint64_t{15} << shift);
-                words[position >> 4] |= static_cast<uint64_t>(digit) << shift;
-            }
-        } else if (digit == kHexSpace) {
-        } else if (digit == kHexNewline) {
-            ++m_line;
-        } else if (digit == kHexClose) {
-            break;
-        } else {
-            std::string shown = c >= 32 && c < 127
-                                    ? std::string(1, static_cast<char>(c))
-                                    : "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
-            fail(m_line, "invalid character '" + shown + "' in hexadecimal data");
         }
+        m_pos = at;
+        if (at == m_end) continue;
+        const unsigned char c = *m_pos++;
+        if (kHexClasses[c] == kHexClose) break;
+        std::string shown = c >= 32 && c < 127
+                                ? std::string(1, static_cast<char>(c))
+                                : "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
+        fail(m_line, "invalid character '" + shown + "' in hexadecimal data");
     }
     if (!keep) return nullptr;
+    // The digits gathered for a word not filled down to its lowest digit.
+    if ((position & 15) != 0) {
+        const unsigned shift = static_cast<unsigned>(position & 15) * 4;
+        uint64_t &word = words[position >> 4];
+        word = (word & ((uint64_t{1} << shift) - 1)) | gathered << shift;
+    }
     // The last digit read is the least significant one.
     if (position != 0) {
         const uint64_t low = 4 * position, high = 4 * (digits - position);
