@@ -12,6 +12,14 @@ uint64_t lowMask(unsigned count) { return count >= 64 ? ~uint64_t{0} : (uint64_t
 
 uint64_t wordCount(uint64_t bits) { return (bits + 63) / 64; }
 
+// 1 bits of a word, without relying on a population-count instruction.
+unsigned bitCount(uint64_t word) {
+    word -= (word >> 1) & 0x5555555555555555u;
+    word = (word & 0x3333333333333333u) + ((word >> 2) & 0x3333333333333333u);
+    word = (word + (word >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+    return static_cast<unsigned>((word * 0x0101010101010101u) >> 56);
+}
+
 }  // namespace
 
 BitVector::BitVector(uint64_t bits, bool value) : m_size(bits), m_words(wordCount(bits), value ? ~uint64_t{0} : 0) {
@@ -62,6 +70,11 @@ void BitVector::fill(uint64_t first, uint64_t count, bool value) {
     }
 }
 
+void BitVector::assignZero(uint64_t bits) {
+    m_size = bits;
+    m_words.assign(wordCount(bits), 0);
+}
+
 void BitVector::resize(uint64_t bits) {
     m_words.resize(wordCount(bits), 0);
     m_size = bits;
@@ -70,7 +83,7 @@ void BitVector::resize(uint64_t bits) {
 
 uint64_t BitVector::count() const {
     uint64_t total = 0;
-    for (uint64_t word : m_words) total += static_cast<uint64_t>(std::popcount(word));
+    for (uint64_t word : m_words) total += bitCount(word);
     return total;
 }
 
@@ -105,6 +118,16 @@ std::string BitVector::hex() const {
 }
 
 void copyBits(BitVector &to, uint64_t toFirst, const BitVector &from, uint64_t fromFirst, uint64_t count) {
+    // Whole words when both ends are at word starts (the pieces of a split
+    // scan usually are).
+    if ((toFirst & 63) == 0 && (fromFirst & 63) == 0 && count >= 64) {
+        const uint64_t whole = count / 64;
+        std::copy_n(from.words().begin() + static_cast<std::ptrdiff_t>(fromFirst / 64), whole,
+                    to.words().begin() + static_cast<std::ptrdiff_t>(toFirst / 64));
+        toFirst += 64 * whole;
+        fromFirst += 64 * whole;
+        count -= 64 * whole;
+    }
     while (count > 0) {
         const unsigned step = static_cast<unsigned>(std::min<uint64_t>(count, 64 - (toFirst & 63)));
         to.setBits(toFirst, step, from.bits(fromFirst, step));
@@ -135,7 +158,7 @@ uint64_t countBoth(const BitVector &a, const BitVector &b, uint64_t limit) {
     for (uint64_t i = 0; i < words; ++i) {
         uint64_t both = a.words()[i] & b.words()[i];
         if (i + 1 == wordCount(limit) && (limit & 63)) both &= lowMask(limit & 63);
-        total += static_cast<uint64_t>(std::popcount(both));
+        total += bitCount(both);
     }
     return total;
 }

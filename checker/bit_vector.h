@@ -31,6 +31,8 @@ public:
     // Writes the low `count` (at most 64) bits of `value` from `first` on.
     void setBits(uint64_t first, unsigned count, uint64_t value);
 
+    // Makes the vector `bits` bits of 0, keeping the storage it has.
+    void assignZero(uint64_t bits);
     // Changes the size; new bits are 0, bits cut off are dropped.
     void resize(uint64_t bits);
     // Number of 1 bits.

@@ -69,39 +69,51 @@ uint64_t StreamReader::integer(unsigned bytes, uint64_t recordOffset) {
 
 // A vector of `bits` bits: ceil(bits/8) bytes, most significant first.  The
 // bytes are gathered 8 to a word, which is stored when its lowest byte
-// arrives.
-BitVector StreamReader::vector(uint64_t bits, uint64_t recordOffset) {
+// arrives; whole words are taken in one step.
+void StreamReader::vector(uint64_t bits, uint64_t recordOffset, BitVector &value) {
     const uint64_t bytes = qsvf::vectorBytes(bits);
     if (bytes > m_size - m_offset)
         fail(recordOffset, "vector of " + std::to_string(bits) + " bits needs " + std::to_string(bytes) +
                                " bytes, the file has " + std::to_string(m_size - m_offset) + " left");
-    BitVector value(bits);
+    value.assignZero(bits);
     uint64_t *words = value.words().data();
     uint64_t left = bytes, gathered = 0;
     while (left > 0) {
         if (!fill()) fail(recordOffset, "record cut off by the end of the file");
-        const uint64_t take = std::min<uint64_t>(left, static_cast<uint64_t>(m_end - m_pos));
-        for (const uint8_t *end = m_pos + take; m_pos != end; ++m_pos) {
-            gathered = gathered << 8 | *m_pos;
+        const uint8_t *start = m_pos;
+        const uint8_t *end = m_pos + std::min<uint64_t>(left, static_cast<uint64_t>(m_end - m_pos));
+        while (m_pos != end) {
+            if ((left & 7) == 0 && end - m_pos >= 8) {
+                uint64_t word = 0;
+                for (unsigned i = 0; i < 8; ++i) word = word << 8 | m_pos[i];
+                m_pos += 8;
+                left -= 8;
+                words[left >> 3] = word;
+                continue;
+            }
+            gathered = gathered << 8 | *m_pos++;
             if ((--left & 7) == 0) {
                 words[left >> 3] = gathered;
                 gathered = 0;
             }
         }
-        m_offset += take;
+        m_offset += static_cast<uint64_t>(m_pos - start);
     }
     // Unused high bits of the first byte are not part of the value.
     value.resize(bits);
-    return value;
 }
 
 bool StreamReader::read(Record &record) {
     if (!fill()) return false;
     record.offset = m_offset;
     record.opcode = byte(m_offset);
+    // The vectors of the last record are reused, storage and all.
+    size_t vectors = 0, fields = 0;
+    const auto nextVector = [&record, &vectors]() -> BitVector & {
+        if (vectors == record.vectors.size()) record.vectors.emplace_back();
+        return record.vectors[vectors++];
+    };
     record.integers.clear();
-    record.vectors.clear();
-    record.fields.clear();
     record.text.clear();
     const qsvf::OpcodeInfo *info = qsvf::findOpcode(record.opcode);
     if (!info) fail(record.offset, "unknown opcode " + hexByte(record.opcode));
@@ -117,10 +129,10 @@ bool StreamReader::read(Record &record) {
             irLength = integer(operand == qsvf::Operand::IrLength1 ? 1 : 2, record.offset);
             record.integers.push_back(irLength);
             break;
-        case qsvf::Operand::IrVector: record.vectors.push_back(vector(irLength, record.offset)); break;
+        case qsvf::Operand::IrVector: vector(irLength, record.offset, nextVector()); break;
         case qsvf::Operand::DrVector:
             if (!m_drLength) fail(record.offset, std::string(info->mnemonic) + " before any QSDRSIZE");
-            record.vectors.push_back(vector(*m_drLength, record.offset));
+            vector(*m_drLength, record.offset, nextVector());
             break;
         case qsvf::Operand::DrLength:
             m_drLength = integer(4, record.offset);
@@ -130,7 +142,10 @@ bool StreamReader::read(Record &record) {
             if (!m_fieldBits) fail(record.offset, "QSDRINC before any QSETSDRMASKS");
             const uint64_t count = integer(1, record.offset);
             record.integers.push_back(count);
-            for (uint64_t i = 0; i < count; ++i) record.fields.push_back(vector(*m_fieldBits, record.offset));
+            for (; fields < count; ++fields) {
+                if (fields == record.fields.size()) record.fields.emplace_back();
+                vector(*m_fieldBits, record.offset, record.fields[fields]);
+            }
             break;
         }
         case qsvf::Operand::Text:
@@ -138,6 +153,8 @@ bool StreamReader::read(Record &record) {
             break;
         }
     }
+    record.vectors.resize(vectors);
+    record.fields.resize(fields);
     if (record.opcode == qsvf::QSETSDRMASKS) m_fieldBits = record.vectors[1].count();
     return true;
 }

@@ -49,7 +49,7 @@ private:
     bool fill();
     uint8_t byte(uint64_t recordOffset);
     uint64_t integer(unsigned bytes, uint64_t recordOffset);
-    BitVector vector(uint64_t bits, uint64_t recordOffset);
+    void vector(uint64_t bits, uint64_t recordOffset, BitVector &value);
 
     std::string m_fileName;
     std::FILE *m_file = nullptr;
