@@ -2,9 +2,6 @@
 #include "stream_reader.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
 #include <utility>
 
 #include "input_error.h"
@@ -14,8 +11,6 @@ namespace qsvfcheck {
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{1} << 16;
-
 std::string hexByte(unsigned value) {
     static const char digits[] = "0123456789ABCDEF";
     return std::string("0x") + digits[(value >> 4) & 15] + digits[value & 15];
@@ -23,37 +18,13 @@ std::string hexByte(unsigned value) {
 
 }  // namespace
 
-StreamReader::StreamReader(std::string fileName) : m_fileName(std::move(fileName)), m_block(new uint8_t[kBlockBytes]) {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(m_fileName, error)) {
-        const bool exists = std::filesystem::exists(m_fileName, error);
-        throw InputError(m_fileName + (exists ? ": cannot read: not a regular file" : ": cannot open: no such file"));
-    }
-    m_file = std::fopen(m_fileName.c_str(), "rb");
-    if (!m_file) throw InputError(m_fileName + ": cannot open: " + std::strerror(errno));
-    m_size = std::filesystem::file_size(m_fileName, error);
-    if (error) throw InputError(m_fileName + ": cannot read its size: " + error.message());
-}
-
-StreamReader::~StreamReader() {
-    if (m_file) std::fclose(m_file);
-}
+StreamReader::StreamReader(std::string fileName) : m_fileName(std::move(fileName)), m_blocks(m_fileName) {}
 
 void StreamReader::fail(uint64_t offset, const std::string &message) const {
     throw InputError(m_fileName + ": byte " + std::to_string(offset) + ": " + message);
 }
 
-bool StreamReader::fill() {
-    if (m_pos != m_end) return true;
-    const size_t got = std::fread(m_block.get(), 1, kBlockBytes, m_file);
-    if (got == 0) {
-        if (std::ferror(m_file)) throw InputError(m_fileName + ": cannot read: " + std::strerror(errno));
-        return false;
-    }
-    m_pos = m_block.get();
-    m_end = m_pos + got;
-    return true;
-}
+bool StreamReader::fill() { return m_pos != m_end || m_blocks.next(m_pos, m_end); }
 
 uint8_t StreamReader::byte(uint64_t recordOffset) {
     if (!fill()) fail(recordOffset, "record cut off by the end of the file");
@@ -72,9 +43,9 @@ uint64_t StreamReader::integer(unsigned bytes, uint64_t recordOffset) {
 // arrives; whole words are taken in one step.
 void StreamReader::vector(uint64_t bits, uint64_t recordOffset, BitVector &value) {
     const uint64_t bytes = qsvf::vectorBytes(bits);
-    if (bytes > m_size - m_offset)
+    if (bytes > size() - m_offset)
         fail(recordOffset, "vector of " + std::to_string(bits) + " bits needs " + std::to_string(bytes) +
-                               " bytes, the file has " + std::to_string(m_size - m_offset) + " left");
+                               " bytes, the file has " + std::to_string(size() - m_offset) + " left");
     value.assignZero(bits);
     uint64_t *words = value.words().data();
     uint64_t left = bytes, gathered = 0;

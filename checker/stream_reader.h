@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bit_vector.h"
+#include "file_blocks.h"
 
 namespace qsvfcheck {
 
@@ -32,7 +33,6 @@ public:
     // Opens the file; one that cannot be opened or is not a regular file is
     // an InputError.
     explicit StreamReader(std::string fileName);
-    ~StreamReader();
     StreamReader(const StreamReader &) = delete;
     StreamReader &operator=(const StreamReader &) = delete;
 
@@ -40,7 +40,7 @@ public:
     // cut off or has an unknown opcode is an InputError naming the offset.
     bool read(Record &record);
 
-    uint64_t size() const { return m_size; }
+    uint64_t size() const { return m_blocks.size(); }
     uint64_t offset() const { return m_offset; }
     const std::string &fileName() const { return m_fileName; }
     [[noreturn]] void fail(uint64_t offset, const std::string &message) const;
@@ -52,10 +52,8 @@ private:
     void vector(uint64_t bits, uint64_t recordOffset, BitVector &value);
 
     std::string m_fileName;
-    std::FILE *m_file = nullptr;
-    uint64_t m_size = 0;
+    FileBlocks m_blocks;
     uint64_t m_offset = 0;  // of the next byte
-    std::unique_ptr<uint8_t[]> m_block;
     const uint8_t *m_pos = nullptr;
     const uint8_t *m_end = nullptr;
     std::optional<uint64_t> m_drLength;   // set by QSDRSIZE

@@ -14,7 +14,6 @@
 #include <array>
 #include <bit>
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 #include <limits>
 #include <utility>
@@ -26,7 +25,6 @@ namespace qsvfcheck {
 
 namespace {
 
-constexpr size_t kBlockBytes = size_t{1} << 20;
 // Longest token accepted; far above any real keyword, number or state name.
 constexpr size_t kMaxTokenChars = 256;
 constexpr uint64_t kMaxLength = 0xFFFFFFFFu;
@@ -99,29 +97,13 @@ uint64_t saturatingAdd(uint64_t a, uint64_t b) {
 }  // namespace
 
 SvfReader::SvfReader(std::string fileName, SvfOptions options)
-    : m_fileName(std::move(fileName)), m_options(options), m_buffer(new unsigned char[kBlockBytes]) {
-    m_file = std::fopen(m_fileName.c_str(), "rb");
-    if (!m_file) throw InputError(m_fileName + ": cannot open: " + std::strerror(errno));
-}
-
-SvfReader::~SvfReader() {
-    if (m_file) std::fclose(m_file);
-}
+    : m_fileName(std::move(fileName)), m_options(options), m_blocks(m_fileName) {}
 
 void SvfReader::fail(long line, const std::string &message) const {
     throw InputError(m_fileName + ":" + std::to_string(line) + ": " + message);
 }
 
-bool SvfReader::refill() {
-    const size_t got = std::fread(m_buffer.get(), 1, kBlockBytes, m_file);
-    if (got == 0) {
-        if (std::ferror(m_file)) throw InputError(m_fileName + ": cannot read: " + std::strerror(errno));
-        return false;
-    }
-    m_pos = m_buffer.get();
-    m_end = m_pos + got;
-    return true;
-}
+bool SvfReader::refill() { return m_blocks.next(m_pos, m_end); }
 
 int SvfReader::get() {
     if (m_pos == m_end && !refill()) return -1;

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "bit_vector.h"
+#include "file_blocks.h"
 #include "svf_number.h"
 
 namespace qsvfcheck {
@@ -45,7 +46,6 @@ class SvfReader {
 public:
     // Opens the file; a file that cannot be opened is an InputError.
     SvfReader(std::string fileName, SvfOptions options);
-    ~SvfReader();
     SvfReader(const SvfReader &) = delete;
     SvfReader &operator=(const SvfReader &) = delete;
 
@@ -103,8 +103,7 @@ private:
 
     std::string m_fileName;
     SvfOptions m_options;
-    std::FILE *m_file = nullptr;
-    std::unique_ptr<unsigned char[]> m_buffer;
+    FileBlocks m_blocks;
     const unsigned char *m_pos = nullptr;
     const unsigned char *m_end = nullptr;
     long m_line = 1;
