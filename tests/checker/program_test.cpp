@@ -129,6 +129,15 @@ const CheckCase kCheckCases[] = {
     // Header 2 bits TDI 1, data 4 bits TDI A: 6 bits 101001.
     {"header_joined", "HDR 2 TDI (1);\nSDR 4 TDI (A);\n", "07 20  08 00 00 00 06  01 00  04 00 00 00 00  09 29 00  00",
      0, "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, 0 TDO bits of split scans not checked"},
+    // A value keeps its last 16 digits, however they are spread; one with
+    // fewer digits has leading zeros.
+    {"hex_digits_kept",
+     "SDR 64 TDI (FFFFFFFFFFFFFFFFFFFFFFFF0123456789ABCDEF);\nSDR 64 TDI (F F\nFFFFFFFF FEDCBA9876543210);\n"
+     "SDR 64 TDI (5);\n",
+     "07 20  08 00 00 00 40  01 00 00 00 00 00 00 00 00  04 00 00 00 00  09 01 23 45 67 89 AB CD EF  00 00 00 00 00 00 "
+     "00 00"
+     "  09 FE DC BA 98 76 54 32 10  00 00 00 00 00 00 00 00  09 00 00 00 00 00 00 00 05  00 00 00 00 00 00 00 00  00",
+     0, "equivalent: 3 scans checked, 0 TDO bits compared, 0 waits checked, 0 TDO bits of split scans not checked"},
     // 10 ms at 1 kHz are 10 clocks, more than the 3 TCK.
     {"time_at_frequency", "FREQUENCY 1E3 HZ;\nSIR 8 TDI (01);\nRUNTEST 3 TCK 1.00E-02 SEC;\n",
      "07 20  04 00 00 00 09  02 08 01  00", 1,
