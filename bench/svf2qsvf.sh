@@ -126,3 +126,58 @@ for count in $sizes_cpld; do
     report cpld "${count}c" "$file"
 done
 rm -f "$work/out.qsvf"
+
+# ---- qsvfcheck on the largest FPGA file ---------------------------------------
+# The checker reads the 64 Mibit FPGA file and its -fpga stream.  Targets: a
+# median time no more than twice svf2qsvf's on the same file, peak memory no
+# more than the two files' sizes plus 32 MB.  CHECK_BITS overrides the length.
+check_bits=${CHECK_BITS:-67108864}
+check_svf=$work/fpga_$check_bits.svf
+[ -s "$check_svf" ] || python3 "$root/bench/svf2qsvf_gen.py" fpga "$check_bits" "$check_svf"
+cmake --build "$build" --target qsvfcheck -j2 >/dev/null
+checker=$(find "$build" -type f -name qsvfcheck -perm -u+x | head -n 1)
+[ -x "$checker" ] || { echo "qsvfcheck was not built" >&2; exit 1; }
+"$bin" -w -fpga -i "$check_svf" -o "$work/check.qsvf" >/dev/null
+
+# Median wall time of $runs runs of a command (which must end with status 0).
+median_time() {
+    python3 - "$runs" "$@" <<'PY'
+import statistics, subprocess, sys, time
+runs, command = int(sys.argv[1]), sys.argv[2:]
+times = []
+for _ in range(runs):
+    start = time.perf_counter()
+    status = subprocess.run(command, stdout=subprocess.DEVNULL).returncode
+    times.append(time.perf_counter() - start)
+    if status != 0:
+        sys.exit("%s ended with status %d" % (command[0], status))
+print("%.6f" % statistics.median(times))
+PY
+}
+# Peak resident memory of one run in kB (/usr/bin/time -v, else getrusage).
+peak_kb() {
+    if [ -x /usr/bin/time ]; then
+        /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F: '/Maximum resident set size/ {gsub(/ /, "", $2); print $2}'
+    else
+        python3 -c 'import resource, subprocess, sys
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL)
+print(resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)' "$@"
+    fi
+}
+
+echo
+echo "qsvfcheck on fpga_$check_bits.svf and its -fpga stream:"
+"$checker" "$check_svf" "$work/check.qsvf"
+translate_s=$(median_time "$bin" -w -fpga -i "$check_svf" -o "$work/check_again.qsvf")
+check_s=$(median_time "$checker" "$check_svf" "$work/check.qsvf")
+check_peak=$(peak_kb "$checker" "$check_svf" "$work/check.qsvf")
+files_mib=$(awk -v a="$(stat -c %s "$check_svf")" -v b="$(stat -c %s "$work/check.qsvf")" 'BEGIN {printf "%.1f", (a + b) / 1048576}')
+ratio=$(awk -v c="$check_s" -v t="$translate_s" 'BEGIN {printf "%.2f", c / t}')
+limit=$(awk -v f="$files_mib" 'BEGIN {printf "%.1f", f + 32}')
+verdict=ok
+awk -v r="$ratio" 'BEGIN {exit !(r > 2)}' && verdict="SLOW"
+awk -v p="$check_peak" -v l="$limit" 'BEGIN {exit !(p / 1024 > l)}' && verdict="$verdict MEMORY"
+printf '%-12s %-12s %-6s %-9s %-11s %-10s %s\n' svf2qsvf_s qsvfcheck_s ratio peak_MiB files_MiB limit_MiB verdict
+printf '%-12.3f %-12.3f %-6s %-9.1f %-11s %-10s %s\n' "$translate_s" "$check_s" "$ratio" \
+    "$(awk -v p="$check_peak" 'BEGIN {print p / 1024}')" "$files_mib" "$limit" "$verdict"
+rm -f "$work/check.qsvf" "$work/check_again.qsvf"

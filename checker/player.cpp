@@ -1,0 +1,177 @@
+// The player model: records in, scans out (see player.h for the rules).
+#include "player.h"
+
+#include <algorithm>
+#include <limits>
+#include <string>
+#include <utility>
+
+#include "qsvf_format.h"
+
+namespace qsvfcheck {
+
+namespace {
+
+bool isFirstPiece(uint8_t opcode) { return opcode == qsvf::QSDRB || opcode == qsvf::QSDRTDOB; }
+bool isMiddlePiece(uint8_t opcode) { return opcode == qsvf::QSDRC || opcode == qsvf::QSDRTDOC; }
+bool isLastPiece(uint8_t opcode) { return opcode == qsvf::QSDRE || opcode == qsvf::QSDRTDOE; }
+
+std::string_view mnemonicOf(uint8_t opcode) { return qsvf::kOpcodes[opcode].mnemonic; }
+
+}  // namespace
+
+uint64_t StreamScan::recordOf(uint64_t index) const {
+    for (const PieceRun &run : pieces)
+        if (index >= run.firstBit && index < run.firstBit + run.bits * run.count)
+            return run.offset + (index - run.firstBit) / run.bits * run.stride;
+    return offset;
+}
+
+BitVector nextIncrementScan(const BitVector &previous, const BitVector &addressMask, const BitVector &dataMask,
+                            const BitVector &field) {
+    BitVector next = previous;
+    std::vector<uint64_t> &words = next.words();
+    for (size_t i = 0; i < words.size() && i < dataMask.words().size(); ++i) words[i] &= ~dataMask.words()[i];
+    next.add(addressMask);
+    depositBits(next, dataMask, field);
+    return next;
+}
+
+void Player::wait(uint64_t clocks) {
+    m_wait =
+        m_wait > std::numeric_limits<uint64_t>::max() - clocks ? std::numeric_limits<uint64_t>::max() : m_wait + clocks;
+}
+
+void Player::startScan(StreamScan &scan, const Record &record, bool instruction, BitVector tdi) {
+    scan.instruction = instruction;
+    scan.length = tdi.size();
+    scan.tdi = std::move(tdi);
+    scan.split = false;
+    scan.compares = false;
+    scan.mask.reset();
+    scan.expected.reset();
+    scan.offset = record.offset;
+    scan.mnemonic = mnemonicOf(record.opcode);
+    scan.waitBefore = m_wait;
+    scan.pieces.clear();
+    m_wait = 0;
+}
+
+bool Player::nextIncrement(StreamScan &scan) {
+    m_incrementTdi = nextIncrementScan(m_incrementTdi, m_addressMask, m_dataMask, m_fields[m_nextField++]);
+    Record record;
+    record.offset = m_incrementOffset;
+    record.opcode = qsvf::QSDRINC;
+    startScan(scan, record, false, m_incrementTdi);
+    scan.compares = true;
+    scan.mask = m_mask;
+    scan.expected = m_expected;
+    wait(m_runTest);
+    return true;
+}
+
+bool Player::next(StreamScan &scan) {
+    if (m_complete) return false;
+    if (m_nextField < m_fields.size()) return nextIncrement(scan);
+    bool inSplit = false;
+    uint64_t splitOffset = 0;
+    for (;;) {
+        Record &record = m_record;
+        if (!m_reader.read(record)) m_reader.fail(m_reader.offset(), "the stream ends without QCOMPLETE");
+        const uint8_t op = record.opcode;
+        const uint64_t recordBytes = m_reader.offset() - record.offset;
+        if (inSplit && !isMiddlePiece(op) && !isLastPiece(op) && op != qsvf::QSDRSIZE && op != qsvf::QCOMMENT)
+            m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " inside the split scan that begins at byte " +
+                                             std::to_string(splitOffset));
+        switch (op) {
+        case qsvf::QCOMPLETE:
+            if (m_reader.offset() != m_reader.size())
+                m_reader.fail(m_reader.offset(), "data after the QCOMPLETE at byte " + std::to_string(record.offset));
+            m_complete = true;
+            m_completeOffset = record.offset;
+            return false;
+        case qsvf::QTDOMASK: m_mask = std::make_shared<const BitVector>(std::move(record.vectors[0])); break;
+        case qsvf::QSIR:
+        case qsvf::QSIR2:
+            startScan(scan, record, true, std::move(record.vectors[0]));
+            wait(m_runTest);
+            return true;
+        case qsvf::QSDR:
+        case qsvf::QSDRTDO:
+            if (op == qsvf::QSDRTDO) m_expected = std::make_shared<const BitVector>(std::move(record.vectors[1]));
+            if (record.vectors[0].size() == 0) {
+                // An empty scan: only its wait counts, for the scan before.
+                wait(m_runTest);
+                break;
+            }
+            startScan(scan, record, false, std::move(record.vectors[0]));
+            scan.compares = true;
+            scan.mask = m_mask;
+            scan.expected = m_expected;
+            wait(m_runTest);
+            return true;
+        case qsvf::QRUNTEST: m_runTest = record.integers[0]; break;
+        case qsvf::QWAIT: wait(record.integers[2]); break;
+        case qsvf::QSETSDRMASKS:
+            m_addressMask = std::move(record.vectors[0]);
+            m_dataMask = std::move(record.vectors[1]);
+            break;
+        case qsvf::QSDRINC:
+            if (record.vectors[0].size() == 0) {
+                for (uint64_t i = 0; i <= record.integers[0]; ++i) wait(m_runTest);
+                break;
+            }
+            m_fields = std::move(record.fields);
+            m_nextField = 0;
+            m_incrementTdi = record.vectors[0];
+            m_incrementOffset = record.offset;
+            startScan(scan, record, false, std::move(record.vectors[0]));
+            scan.compares = true;
+            scan.mask = m_mask;
+            scan.expected = m_expected;
+            wait(m_runTest);
+            return true;
+        case qsvf::QSDRB:
+        case qsvf::QSDRC:
+        case qsvf::QSDRE:
+        case qsvf::QSDRTDOB:
+        case qsvf::QSDRTDOC:
+        case qsvf::QSDRTDOE: {
+            if (isFirstPiece(op) && inSplit)
+                m_reader.fail(record.offset, std::string(mnemonicOf(op)) +
+                                                 " inside the split scan that begins at byte " +
+                                                 std::to_string(splitOffset));
+            if (!isFirstPiece(op) && !inSplit)
+                m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " without a QSDRB or QSDRTDOB before it");
+            BitVector &piece = record.vectors[0];
+            if (isFirstPiece(op)) {
+                startScan(scan, record, false, BitVector());
+                scan.split = true;
+                inSplit = true;
+                splitOffset = record.offset;
+            }
+            const uint64_t first = scan.length;
+            if (piece.size() > 0) {
+                StreamScan::PieceRun *run = scan.pieces.empty() ? nullptr : &scan.pieces.back();
+                if (run && run->bits == piece.size() && run->stride == recordBytes &&
+                    run->offset + run->count * run->stride == record.offset)
+                    ++run->count;
+                else
+                    scan.pieces.push_back({first, record.offset, piece.size(), recordBytes, 1});
+                scan.length += piece.size();
+                scan.tdi.resize(scan.length);
+                copyBits(scan.tdi, first, piece, 0, piece.size());
+            }
+            if (isLastPiece(op)) return true;  // no run-test count after split pieces
+            break;
+        }
+        case qsvf::QRESET:
+        case qsvf::QIDLE:
+            m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " is not a record any QSVF writer uses");
+        default:  // QREPEAT, QSDRSIZE, QSTATE, QENDIR, QENDDR, QCOMMENT
+            break;
+        }
+    }
+}
+
+}  // namespace qsvfcheck

@@ -1,0 +1,592 @@
+// qsvfcheck's SVF reader: lexer, scan operands with their persistence rules,
+// header and trailer joining, and the clock counts of RUNTEST.
+//
+// Lexical rules: white space separates tokens; "!" and "//" start a comment
+// that runs to the end of the line; a word starts with a letter or "_"; a
+// token that starts with a digit is a number, or a word when it holds a
+// letter (1E6); every other printable character is a token of its own.
+// Keywords, state names and units are compared in lower case.  Hexadecimal
+// values between parentheses are read character by character: digits in
+// either case and white space (line ends included) up to ")".
+#include "svf_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cctype>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+#include "input_error.h"
+#include "qsvf_format.h"
+
+namespace qsvfcheck {
+
+namespace {
+
+// Longest token accepted; far above any real keyword, number or state name.
+constexpr size_t kMaxTokenChars = 256;
+constexpr uint64_t kMaxLength = 0xFFFFFFFFu;
+
+// What a character means inside a hexadecimal value: its digit value, or one
+// of these classes.
+constexpr int8_t kHexSpace = -1, kHexNewline = -2, kHexClose = -3, kHexInvalid = -4;
+
+constexpr std::array<int8_t, 256> makeHexClasses() {
+    std::array<int8_t, 256> classes{};
+    for (auto &entry : classes) entry = kHexInvalid;
+    for (int c = '0'; c <= '9'; ++c) classes[c] = static_cast<int8_t>(c - '0');
+    for (int c = 'a'; c <= 'f'; ++c) classes[c] = static_cast<int8_t>(c - 'a' + 10);
+    for (int c = 'A'; c <= 'F'; ++c) classes[c] = static_cast<int8_t>(c - 'A' + 10);
+    classes[' '] = classes['\t'] = classes['\r'] = classes['\v'] = classes['\f'] = kHexSpace;
+    classes['\n'] = kHexNewline;
+    classes[')'] = kHexClose;
+    return classes;
+}
+constexpr std::array<int8_t, 256> kHexClasses = makeHexClasses();
+
+// Eight characters as a 32-bit number of eight hexadecimal digits, the first
+// character most significant; false when one of them is not a digit.  The
+// eight are tested and converted side by side in one 64-bit word, a byte
+// each (the test of a byte against k: its value with the top bit set, minus
+// k, has the top bit set when the value is at least k).
+inline bool eightDigits(const unsigned char *text, uint32_t &value) {
+    uint64_t x = 0;
+    std::memcpy(&x, text, 8);
+    if constexpr (std::endian::native == std::endian::big) {
+        uint64_t swapped = 0;  // the first character in the low byte
+        for (unsigned i = 0; i < 8; ++i) swapped |= ((x >> (56 - 8 * i)) & 0xFF) << (8 * i);
+        x = swapped;
+    }
+    constexpr uint64_t ones = 0x0101010101010101u, high = ones * 0x80;
+    if (x & high) return false;
+    const auto atLeast = [](uint64_t bytes, unsigned k) { return ((bytes | high) - ones * k) & high; };
+    const uint64_t lower = x | ones * 0x20;  // A-F as a-f
+    const uint64_t digit = atLeast(x, '0') & ~atLeast(x, '9' + 1);
+    const uint64_t letter = atLeast(lower, 'a') & ~atLeast(lower, 'f' + 1);
+    if ((digit | letter) != high) return false;
+    const uint64_t nibbles = (x & ones * 0x0F) + (letter >> 7) * 9;
+    // Pairs of nibbles into bytes, first nibble high, then the four bytes in
+    // reading order into one number.
+    const uint64_t pairs = (nibbles & 0x000F000F000F000Fu) << 4 | ((nibbles >> 8) & 0x000F000F000F000Fu);
+    const uint64_t quads = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFu;
+    const uint32_t packed = static_cast<uint32_t>(quads | quads >> 16);
+    value = (packed & 0xFFu) << 24 | (packed & 0xFF00u) << 8 | (packed >> 8 & 0xFF00u) | packed >> 24;
+    return true;
+}
+
+bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(int c) { return c >= '0' && c <= '9'; }
+bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+bool isPunct(int c) { return c > 32 && c < 127 && !isLetter(c) && !isDigit(c) && c != '_'; }
+
+bool isStable(qsvf::TapStateCode state) {
+    return state == qsvf::STATE_RESET || state == qsvf::STATE_IDLE || state == qsvf::STATE_DRPAUSE ||
+           state == qsvf::STATE_IRPAUSE;
+}
+
+// The operand keywords of scan commands, in the order of Operands::value.
+constexpr std::array<const char *, 4> kOperandNames = {"tdi", "tdo", "mask", "smask"};
+enum { kTdi = 0, kTdo = 1, kMask = 2, kSmask = 3 };
+
+uint64_t saturatingAdd(uint64_t a, uint64_t b) {
+    return a > std::numeric_limits<uint64_t>::max() - b ? std::numeric_limits<uint64_t>::max() : a + b;
+}
+
+}  // namespace
+
+SvfReader::SvfReader(std::string fileName, SvfOptions options)
+    : m_fileName(std::move(fileName)), m_options(options), m_blocks(m_fileName) {}
+
+void SvfReader::fail(long line, const std::string &message) const {
+    throw InputError(m_fileName + ":" + std::to_string(line) + ": " + message);
+}
+
+bool SvfReader::refill() { return m_blocks.next(m_pos, m_end); }
+
+int SvfReader::get() {
+    if (m_pos == m_end && !refill()) return -1;
+    const int c = *m_pos++;
+    if (c == '\n') ++m_line;
+    return c;
+}
+
+int SvfReader::peek() {
+    if (m_pos == m_end && !refill()) return -1;
+    return *m_pos;
+}
+
+SvfReader::Token SvfReader::lex() {
+    for (;;) {
+        int c = get();
+        if (c < 0) return {TokenKind::End, "", m_line};
+        if (isSpace(c)) continue;
+        if (c == '!' || (c == '/' && peek() == '/')) {
+            while (c >= 0 && c != '\n') c = get();
+            continue;
+        }
+        Token token{TokenKind::Other, std::string(1, static_cast<char>(c)), m_line};
+        if (isLetter(c) || c == '_' || isDigit(c)) {
+            bool letters = !isDigit(c);
+            for (int n = peek(); isLetter(n) || isDigit(n) || n == '_'; n = peek()) {
+                letters = letters || !isDigit(n);
+                token.text += static_cast<char>(get());
+                if (token.text.size() > kMaxTokenChars) fail(token.line, "token longer than 256 characters");
+            }
+            token.kind = letters ? TokenKind::Word : TokenKind::Number;
+            for (char &ch : token.text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        } else if (isPunct(c)) {
+            token.kind = TokenKind::Punct;
+        }
+        return token;
+    }
+}
+
+SvfReader::Token SvfReader::nextToken() {
+    if (m_pushed) {
+        Token token = std::move(*m_pushed);
+        m_pushed.reset();
+        return token;
+    }
+    return lex();
+}
+
+void SvfReader::pushBack(Token token) { m_pushed = std::move(token); }
+
+void SvfReader::expect(const char *text, const char *command) {
+    const Token token = nextToken();
+    if (token.text != text || token.kind == TokenKind::End || token.kind == TokenKind::Number)
+        fail(token.line,
+             std::string(command) + ": \"" + text + "\" expected" +
+                 (token.kind == TokenKind::End ? " before the end of the file" : ", found \"" + token.text + "\""));
+}
+
+bool SvfReader::next(SvfScan &scan) {
+    for (;;) {
+        Token token = nextToken();
+        if (token.kind == TokenKind::End) {
+            if (!m_pending) return false;
+            scan = std::move(*m_pending);
+            m_pending.reset();
+            return true;
+        }
+        if (token.kind != TokenKind::Word) fail(token.line, "SVF command expected, found \"" + token.text + "\"");
+        const std::string &keyword = token.text;
+        if (keyword == "runtest") {
+            const uint64_t wait = readRunTest();
+            // A RUNTEST right after a scan (only RUNTESTs between) asks its
+            // wait after that scan; consecutive RUNTESTs add up.
+            if (m_pending) {
+                m_pending->wait = saturatingAdd(m_pending->wait, wait);
+                if (m_pending->waitLine == 0) m_pending->waitLine = token.line;
+            }
+            continue;
+        }
+        // Any other command ends the waits of the scan before it.
+        const bool done = m_pending.has_value();
+        if (done) {
+            scan = std::move(*m_pending);
+            m_pending.reset();
+        }
+        if (keyword == "sir" || keyword == "sdr" || keyword == "hir" || keyword == "hdr" || keyword == "tir" ||
+            keyword == "tdr")
+            readScanCommand(keyword, token.line);
+        else if (keyword == "frequency")
+            readFrequency();
+        else if (keyword == "state")
+            readState();
+        else if (keyword == "endir" || keyword == "enddr")
+            readEndState(keyword == "endir" ? "ENDIR" : "ENDDR");
+        else if (keyword == "trst") {
+            expectWord("TRST");
+            expect(";", "TRST");
+        } else if (keyword == "piomap" || keyword == "pio")
+            skipToSemicolon(keyword == "pio" ? "PIO" : "PIOMAP");
+        else
+            fail(token.line, "unknown SVF command \"" + keyword + "\"");
+        if (done) return true;
+    }
+}
+
+std::string SvfReader::expectWord(const char *what) {
+    const Token token = nextToken();
+    if (token.kind != TokenKind::Word)
+        fail(token.line,
+             std::string(what) + ": a word expected" +
+                 (token.kind == TokenKind::End ? " before the end of the file" : ", found \"" + token.text + "\""));
+    return token.text;
+}
+
+void SvfReader::skipToSemicolon(const char *command) {
+    for (Token token = nextToken(); !token.is(";"); token = nextToken())
+        if (token.kind == TokenKind::End)
+            fail(token.line, std::string(command) + ": \";\" missing at the end of the file");
+}
+
+// ---------------------------------------------------------------- scans
+
+void SvfReader::readScanCommand(const std::string &keyword, long line) {
+    const bool isScan = keyword == "sir" || keyword == "sdr";
+    Operands operands = readOperands(keyword, isScan);
+    std::string upper = keyword;
+    for (char &ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    Pattern &pattern = keyword == "sir"   ? m_sir
+                       : keyword == "sdr" ? m_sdr
+                       : keyword == "hir" ? m_hir
+                       : keyword == "hdr" ? m_hdr
+                       : keyword == "tir" ? m_tir
+                                          : m_tdr;
+    storePattern(pattern, operands, upper, line);
+    if (isScan) m_pending = combine(keyword == "sir", line);
+}
+
+SvfReader::Operands SvfReader::readOperands(const std::string &keyword, bool isScan) {
+    Operands operands;
+    const Token lengthToken = nextToken();
+    if (lengthToken.kind != TokenKind::Number) fail(lengthToken.line, keyword + ": a bit length expected");
+    if (lengthToken.text.size() > 10 || std::stoull(lengthToken.text) > kMaxLength)
+        fail(lengthToken.line, keyword + ": length " + lengthToken.text + " does not fit in 32 bits");
+    operands.length = std::stoull(lengthToken.text);
+    if (operands.length == 0) {
+        if (isScan) fail(lengthToken.line, keyword + ": length must be above 0");
+        skipToSemicolon(keyword.c_str());
+        return operands;
+    }
+    const bool keep = operands.length <= m_options.maxScanBits;
+    for (Token token = nextToken(); !token.is(";"); token = nextToken()) {
+        if (token.kind == TokenKind::End) fail(token.line, keyword + ": \";\" missing at the end of the file");
+        const auto name = std::find_if(kOperandNames.begin(), kOperandNames.end(),
+                                       [&](const char *operand) { return token.text == operand; });
+        if (token.kind != TokenKind::Word || name == kOperandNames.end())
+            fail(token.line, keyword + ": TDI, TDO, MASK, SMASK or \";\" expected, found \"" + token.text + "\"");
+        const size_t index = static_cast<size_t>(name - kOperandNames.begin());
+        if (operands.given[index]) fail(token.line, keyword + ": " + token.text + " given twice");
+        operands.given[index] = true;
+        expect("(", keyword.c_str());
+        operands.value[index] = readHexValue(operands.length, keep);
+    }
+    // A MASK without any 1 bit makes the command's TDO meaningless: it is
+    // not compared at all, header and trailer bits included.
+    if (operands.given[kTdo] && operands.given[kMask] && operands.value[kMask] && operands.value[kMask]->none()) {
+        operands.given[kTdo] = false;
+        operands.value[kTdo].reset();
+    }
+    return operands;
+}
+
+// Reads the digits after "(" through ")".  The value is the last ceil(bits/4)
+// digits written (missing leading digits are 0, surplus leading digits are
+// dropped), and bits at or above `bits` in the top digit are ignored.  The
+// digits go into a ring of that many digits from the top down, so the file is
+// read once and nothing grows; the ring is turned at the end when the count
+// of digits was not exactly right.  Digits are gathered 16 to a word, most
+// significant first, and each word is stored when its lowest digit arrives;
+// runs of 16 digits are taken in one step.
+std::shared_ptr<const BitVector> SvfReader::readHexValue(uint64_t bits, bool keep) {
+    const uint64_t digits = (bits + 3) / 4;
+    BitVector value(keep ? digits * 4 : 0);
+    uint64_t *words = value.words().data();
+    uint64_t position = digits;  // the next digit goes just below it
+    uint64_t gathered = 0;       // the digits of the word being filled
+    bool wrapped = false;        // more digits came than the value holds
+    const long startLine = m_line;
+    for (;;) {
+        if (m_pos == m_end && !refill()) fail(startLine, "the file ends inside a hexadecimal value");
+        const unsigned char *at = m_pos;
+        int8_t digit = 0;
+        for (;;) {
+            // Sixteen digits in a row, far enough above the bottom of the
+            // ring not to turn it: they complete the word being filled (which
+            // needs `missing` more digits) and begin the next one.
+            while (m_end - at >= 16 && position >= 16) {
+                uint32_t high = 0, low = 0;
+                if (!eightDigits(at, high) || !eightDigits(at + 8, low)) break;
+                const uint64_t chunk = static_cast<uint64_t>(high) << 32 | low;
+                at += 16;
+                const unsigned missing = static_cast<unsigned>(position & 15);
+                if (missing == 0) {
+                    if (keep) words[(position >> 4) - 1] = chunk;
+                } else {
+                    if (keep) words[position >> 4] = gathered << (4 * missing) | chunk >> (64 - 4 * missing);
+                    gathered = chunk & ((uint64_t{1} << (64 - 4 * missing)) - 1);
+                }
+                position -= 16;
+            }
+            // One digit at a time up to the next character that is not one.
+            for (; at != m_end && (digit = kHexClasses[*at]) >= 0; ++at) {
+                if (position == 0) {
+                    position = digits;
+                    wrapped = true;
+                }
+                --position;
+                gathered = gathered << 4 | static_cast<uint64_t>(digit);
+                if ((position & 15) == 0) {
+                    if (keep) words[position >> 4] = gathered;
+                    gathered = 0;
+                }
+            }
+            if (at == m_end) break;
+            if (digit == kHexNewline)
+                ++m_line;
+            else if (digit != kHexSpace)
+                break;
+            ++at;
+        }
+        m_pos = at;
+        if (at == m_end) continue;
+        const unsigned char c = *m_pos++;
+        if (digit == kHexClose) break;
+        std::string shown = c >= 32 && c < 127
+                                ? std::string(1, static_cast<char>(c))
+                                : "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
+        fail(m_line, "invalid character '" + shown + "' in hexadecimal data");
+    }
+    if (!keep) return nullptr;
+    // The digits gathered for a word not filled down to its lowest digit.
+    if ((position & 15) != 0) {
+        const unsigned shift = static_cast<unsigned>(position & 15) * 4;
+        uint64_t &word = words[position >> 4];
+        word = (word & ((uint64_t{1} << shift) - 1)) | gathered << shift;
+    }
+    // The last digit read is the least significant one.
+    if (position != 0) {
+        const uint64_t low = 4 * position, high = 4 * (digits - position);
+        if (!wrapped) {
+            copyBits(value, 0, value, low, high);
+            value.fill(high, low, false);
+        } else {
+            BitVector turned(digits * 4);
+            copyBits(turned, 0, value, low, high);
+            copyBits(turned, high, value, 0, low);
+            value = std::move(turned);
+        }
+    }
+    value.resize(bits);
+    return std::make_shared<const BitVector>(std::move(value));
+}
+
+// The persistence rules: a new length needs TDI and forgets MASK and SMASK;
+// at the same length TDI, MASK and SMASK not given are kept; TDO is never
+// kept.  Length 0 (header and trailer only) clears the pattern.
+void SvfReader::storePattern(Pattern &pattern, Operands &operands, const std::string &keyword, long line) {
+    if (operands.length == 0) {
+        pattern = Pattern{};
+        return;
+    }
+    const bool newLength = operands.length != pattern.length;
+    if (newLength && !operands.given[kTdi])
+        fail(line, keyword + ": TDI required (the length changes from " + std::to_string(pattern.length) + " to " +
+                       std::to_string(operands.length) + ")");
+    const auto update = [&](std::shared_ptr<const BitVector> &field, int index) {
+        if (newLength || operands.given[index]) field = std::move(operands.value[index]);
+    };
+    update(pattern.tdi, kTdi);
+    update(pattern.mask, kMask);
+    update(pattern.smask, kSmask);
+    pattern.tdo = std::move(operands.value[kTdo]);
+    pattern.length = operands.length;
+    pattern.oversize = operands.length > m_options.maxScanBits;
+}
+
+// Joins trailer (most significant bits), data and header (least significant,
+// shifted first).  Absent header and trailer values read as: TDI 1, SMASK 1,
+// TDO 0, MASK 0; an absent data MASK compares every data bit; without a data
+// SMASK no SMASK applies, and without a data TDO nothing is compared.
+SvfScan SvfReader::combine(bool instruction, long line) const {
+    const Pattern &data = instruction ? m_sir : m_sdr;
+    const Pattern &header = instruction ? m_hir : m_hdr;
+    const Pattern &trailer = instruction ? m_tir : m_tdr;
+    SvfScan scan;
+    scan.instruction = instruction;
+    scan.line = line;
+    scan.length = header.length + data.length + trailer.length;
+    if (data.oversize || header.oversize || trailer.oversize || scan.length > m_options.maxScanBits) {
+        scan.oversize = true;
+        return scan;
+    }
+    const bool bare = header.length == 0 && trailer.length == 0;
+    const auto join = [&](const std::shared_ptr<const BitVector> &headerValue, bool headerDefault,
+                          const std::shared_ptr<const BitVector> &dataValue, bool dataDefault,
+                          const std::shared_ptr<const BitVector> &trailerValue, bool trailerDefault) {
+        if (bare && dataValue) return dataValue;
+        auto joined = std::make_shared<BitVector>(scan.length);
+        const auto put = [&](const std::shared_ptr<const BitVector> &part, bool fill, uint64_t first, uint64_t count) {
+            if (part)
+                copyBits(*joined, first, *part, 0, count);
+            else
+                joined->fill(first, count, fill);
+        };
+        put(headerValue, headerDefault, 0, header.length);
+        put(dataValue, dataDefault, header.length, data.length);
+        put(trailerValue, trailerDefault, header.length + data.length, trailer.length);
+        return std::shared_ptr<const BitVector>(std::move(joined));
+    };
+    scan.tdi = join(header.tdi, true, data.tdi, true, trailer.tdi, true);
+    if (data.smask) scan.keep = join(header.smask, true, data.smask, true, trailer.smask, true);
+    // The stream never compares the TDO of an instruction scan, so neither
+    // does the check.
+    if (!instruction && !m_options.skipTdo && data.tdo) {
+        auto compare = join(header.mask, false, data.mask, true, trailer.mask, false);
+        if (!compare->none()) {
+            scan.compare = std::move(compare);
+            scan.expected = join(header.tdo, false, data.tdo, false, trailer.tdo, false);
+        }
+    }
+    return scan;
+}
+
+// ---------------------------------------------------------------- timing
+
+// Numbers: [sign] digits [. digits] [e [sign] digits].  The lexer hands them
+// over in pieces (1.00E-02 is the number 1, ".", the word 00e, "-" and the
+// number 02), which are joined here.  None when no number starts here.
+std::optional<Decimal> SvfReader::readNumber(const char *command) {
+    Token token = nextToken();
+    const long line = token.line;
+    bool negative = false, signed_ = false;
+    if (token.is("+") || token.is("-")) {
+        negative = token.is("-");
+        signed_ = true;
+        token = nextToken();
+    }
+    std::string mantissa;
+    if (token.kind == TokenKind::Number) {
+        mantissa = token.text;
+        Token point = nextToken();
+        if (point.is(".")) {
+            const Token fraction = nextToken();
+            if (fraction.kind == TokenKind::End || !isDigit(static_cast<unsigned char>(fraction.text[0])))
+                fail(fraction.line, std::string(command) + ": digits expected after the decimal point");
+            mantissa += "." + fraction.text;
+        } else {
+            pushBack(std::move(point));
+        }
+    } else if (token.kind == TokenKind::Word && isDigit(static_cast<unsigned char>(token.text[0]))) {
+        mantissa = token.text;
+    } else {
+        if (signed_) fail(line, std::string(command) + ": a number expected after the sign");
+        pushBack(std::move(token));
+        return std::nullopt;
+    }
+    std::string digits;
+    size_t fractionDigits = 0;
+    size_t at = 0;
+    while (at < mantissa.size() && isDigit(mantissa[at])) digits += mantissa[at++];
+    if (at < mantissa.size() && mantissa[at] == '.') {
+        ++at;
+        while (at < mantissa.size() && isDigit(mantissa[at])) {
+            digits += mantissa[at++];
+            ++fractionDigits;
+        }
+    }
+    std::string exponentDigits;
+    bool exponentNegative = false;
+    if (at < mantissa.size() && mantissa[at] == 'e') {
+        ++at;
+        while (at < mantissa.size() && isDigit(mantissa[at])) exponentDigits += mantissa[at++];
+        if (at == mantissa.size() && exponentDigits.empty()) {
+            const Token sign = nextToken();
+            if (!sign.is("+") && !sign.is("-"))
+                fail(sign.line, std::string(command) + ": exponent sign expected after \"" + mantissa + "\"");
+            exponentNegative = sign.is("-");
+            const Token exponent = nextToken();
+            if (exponent.kind != TokenKind::Number)
+                fail(exponent.line, std::string(command) + ": exponent digits expected");
+            exponentDigits = exponent.text;
+        }
+    }
+    if (at != mantissa.size()) fail(line, std::string(command) + ": \"" + mantissa + "\" is not a number");
+    int64_t exponent = 0;
+    const size_t firstDigit = exponentDigits.find_first_not_of('0');
+    if (firstDigit != std::string::npos) {
+        if (exponentDigits.size() - firstDigit > 6) fail(line, std::string(command) + ": exponent out of range");
+        exponent = std::stoll(exponentDigits);
+    }
+    if (exponentNegative) exponent = -exponent;
+    Decimal value(digits, exponent - static_cast<int64_t>(fractionDigits));
+    if (negative && !value.isZero()) fail(line, std::string(command) + ": negative number");
+    return value;
+}
+
+std::string SvfReader::readStateName(const char *command, bool stableOnly) {
+    const Token token = nextToken();
+    const auto state = qsvf::tapStateFromName(token.text);
+    if (token.kind != TokenKind::Word || !state || (stableOnly && !isStable(*state)))
+        fail(token.line,
+             std::string(command) + ": \"" + token.text + "\" is not a " + (stableOnly ? "stable " : "") + "TAP state");
+    return token.text;
+}
+
+// RUNTEST [run_state] count TCK|SCK [min_time SEC [MAXIMUM max_time SEC]] [ENDSTATE end_state];
+// RUNTEST [run_state] min_time SEC [MAXIMUM max_time SEC] [ENDSTATE end_state];
+// The wait asked is max(count, ceil(min_time x frequency)), the frequency
+// being the last FREQUENCY or 1 MHz.  A count is a number of whole clocks.
+uint64_t SvfReader::readRunTest() {
+    Token token = nextToken();
+    pushBack(token);
+    if (token.kind == TokenKind::Word && isLetter(static_cast<unsigned char>(token.text[0])))
+        readStateName("RUNTEST", true);
+    const std::optional<Decimal> first = readNumber("RUNTEST");
+    if (!first) fail(token.line, "RUNTEST: a count or a time expected");
+    const std::string unit = expectWord("RUNTEST");
+    uint64_t count = 0;
+    std::optional<Decimal> minTime;
+    if (unit == "tck" || unit == "sck") {
+        count = first->floor();
+        minTime = readNumber("RUNTEST");
+        if (minTime) expect("sec", "RUNTEST");
+    } else if (unit == "sec") {
+        minTime = first;
+    } else {
+        fail(m_line, "RUNTEST: TCK, SCK or SEC expected, found \"" + unit + "\"");
+    }
+    token = nextToken();
+    if (minTime && token.text == "maximum" && token.kind == TokenKind::Word) {
+        if (!readNumber("RUNTEST")) fail(token.line, "RUNTEST: a time expected after MAXIMUM");
+        expect("sec", "RUNTEST");
+        token = nextToken();
+    }
+    if (token.text == "endstate" && token.kind == TokenKind::Word) {
+        readStateName("RUNTEST", true);
+        token = nextToken();
+    }
+    if (!token.is(";")) fail(token.line, "RUNTEST: \";\" expected, found \"" + token.text + "\"");
+    uint64_t wait = count;
+    if (minTime) {
+        static const Decimal kDefaultFrequency("1", 6);
+        wait = std::max(wait, minTime->times(m_frequency ? *m_frequency : kDefaultFrequency).ceil());
+    }
+    return wait;
+}
+
+// FREQUENCY [cycles HZ];  A frequency of 0, or none, means the 1 MHz default.
+void SvfReader::readFrequency() {
+    const std::optional<Decimal> cycles = readNumber("FREQUENCY");
+    if (cycles) {
+        expect("hz", "FREQUENCY");
+        m_frequency = cycles->isZero() ? std::nullopt : cycles;
+    } else {
+        m_frequency.reset();
+    }
+    expect(";", "FREQUENCY");
+}
+
+// STATE [path states] stable_state;
+void SvfReader::readState() {
+    std::optional<qsvf::TapStateCode> last;
+    for (Token token = nextToken(); !token.is(";"); token = nextToken()) {
+        last = qsvf::tapStateFromName(token.text);
+        if (token.kind != TokenKind::Word || !last)
+            fail(token.line, "STATE: \"" + token.text + "\" is not a TAP state" +
+                                 (token.kind == TokenKind::End ? " (end of the file before \";\")" : ""));
+    }
+    if (last && !isStable(*last)) fail(m_line, "STATE: the last state must be RESET, IDLE, DRPAUSE or IRPAUSE");
+}
+
+void SvfReader::readEndState(const char *command) {
+    readStateName(command, true);
+    expect(";", command);
+}
+
+}  // namespace qsvfcheck

@@ -1,0 +1,119 @@
+// qsvfcheck's own SVF reader.  It reads one SVF file as the translator is
+// meant to read it (lexical rules, scan operands and their persistence,
+// header and trailer, RUNTEST and FREQUENCY) and hands out its scans one at
+// a time: each SIR and SDR joined with its header and trailer bits, the TDI
+// bits that count (SMASK), the TDO bits compared and their expected values,
+// and the wait in clocks that the RUNTEST commands directly after the scan
+// ask for.  The file is read in blocks and one scan is held at a time, so
+// memory follows the longest scan, not the file.
+#ifndef QSVFCHECK_SVF_READER_H
+#define QSVFCHECK_SVF_READER_H
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "bit_vector.h"
+#include "file_blocks.h"
+#include "svf_number.h"
+
+namespace qsvfcheck {
+
+// One SIR or SDR as the SVF defines it.
+struct SvfScan {
+    bool instruction = false;
+    uint64_t length = 0;  // header + data + trailer bits
+    // Longer than any scan the stream can hold: the values were read but not
+    // kept, and only the length is known.
+    bool oversize = false;
+    std::shared_ptr<const BitVector> tdi;
+    std::shared_ptr<const BitVector> keep;      // TDI bits that count (SMASK); null: all of them
+    std::shared_ptr<const BitVector> compare;   // TDO bits compared; null: none
+    std::shared_ptr<const BitVector> expected;  // their expected values (with compare)
+    long line = 0;                              // line of the SIR or SDR keyword
+    uint64_t wait = 0;                          // clocks asked after the scan
+    long waitLine = 0;                          // line of the first RUNTEST asking it, 0 when none
+};
+
+struct SvfOptions {
+    bool skipTdo = false;                      // -s: TDO is not compared
+    uint64_t maxScanBits = uint64_t{1} << 32;  // longer scans are oversize
+};
+
+class SvfReader {
+public:
+    // Opens the file; a file that cannot be opened is an InputError.
+    SvfReader(std::string fileName, SvfOptions options);
+    SvfReader(const SvfReader &) = delete;
+    SvfReader &operator=(const SvfReader &) = delete;
+
+    // The next scan and the wait asked after it; false at the end of the
+    // file.  Invalid SVF is an InputError naming the file and line.
+    bool next(SvfScan &scan);
+
+    const std::string &fileName() const { return m_fileName; }
+    long line() const { return m_line; }
+
+private:
+    enum class TokenKind { End, Number, Word, Punct, Other };
+    struct Token {
+        TokenKind kind = TokenKind::End;
+        std::string text;  // words in lower case
+        long line = 0;
+        bool is(const char *punct) const { return kind == TokenKind::Punct && text == punct; }
+    };
+    // The operands of one command kind, kept from one command to the next.
+    struct Pattern {
+        uint64_t length = 0;
+        bool oversize = false;
+        std::shared_ptr<const BitVector> tdi, tdo, mask, smask;
+    };
+    struct Operands {
+        uint64_t length = 0;
+        bool given[4] = {false, false, false, false};  // TDI, TDO, MASK, SMASK
+        std::shared_ptr<const BitVector> value[4];
+    };
+
+    // Characters and tokens.
+    int get();
+    int peek();
+    bool refill();
+    Token lex();
+    Token nextToken();
+    void pushBack(Token token);
+    [[noreturn]] void fail(long line, const std::string &message) const;
+    void expect(const char *text, const char *command);
+    std::string expectWord(const char *what);
+
+    // Commands.
+    void readScanCommand(const std::string &keyword, long line);
+    Operands readOperands(const std::string &keyword, bool isScan);
+    std::shared_ptr<const BitVector> readHexValue(uint64_t bits, bool keep);
+    void storePattern(Pattern &pattern, Operands &operands, const std::string &keyword, long line);
+    SvfScan combine(bool instruction, long line) const;
+    uint64_t readRunTest();
+    void readFrequency();
+    void readState();
+    void readEndState(const char *command);
+    void skipToSemicolon(const char *command);
+    std::optional<Decimal> readNumber(const char *command);
+    std::string readStateName(const char *command, bool stableOnly);
+
+    std::string m_fileName;
+    SvfOptions m_options;
+    FileBlocks m_blocks;
+    const unsigned char *m_pos = nullptr;
+    const unsigned char *m_end = nullptr;
+    long m_line = 1;
+    std::optional<Token> m_pushed;
+
+    Pattern m_sir, m_sdr, m_hir, m_hdr, m_tir, m_tdr;
+    std::optional<Decimal> m_frequency;  // none: the 1 MHz default
+    std::optional<SvfScan> m_pending;    // a scan whose waits may still follow
+};
+
+}  // namespace qsvfcheck
+
+#endif  // QSVFCHECK_SVF_READER_H

@@ -1,0 +1,303 @@
+// qsvfcheck against the real translators: generated and real SVF files are
+// translated by the built svf2qsvf under every option set that changes the
+// stream, merged by MergeQSVF, or translated by svf2qsvf96 in its dialect,
+// and every stream must check as equivalent.  Then the checker must fail:
+// single changes to correct streams are never reported as equivalent.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "qsvf_format.h"
+#include "stream_reader.h"
+#include "svf_generator.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct OptionSet {
+    const char *name;
+    const char *options;
+};
+
+// svf2qsvf's option sets that change the stream.
+const OptionSet kTranslatorOptions[] = {
+    {"default", ""},
+    {"fpga", "-fpga"},
+    {"fpga_rlen64", "-fpga -rlen 64"},
+    {"fpga_v2", "-fpga -v2"},
+    {"fpga_inorder", "-fpga -inorder"},
+    {"qwait", "-qwait"},
+    {"inorder", "-inorder"},
+    {"s", "-s"},
+    {"useqsdr", "-useqsdr"},
+    {"v2", "-v2"},
+    {"multiple_runtest", "-multiple_runtest"},
+    {"extensions", "-extensions"},
+    {"minqstate", "-minqstate"},
+    {"runmin50", "-runmin 50"},
+};
+
+void PrintTo(const OptionSet &set, std::ostream *out) { *out << '"' << set.options << '"'; }
+
+constexpr uint32_t kGeneratedFiles = 200;
+
+int translate(const std::string &options, const fs::path &svf, const fs::path &qsvf) {
+    std::vector<std::string> args = {CHECKER_SVF2QSVF, "-w"};
+    for (const std::string &option : words(options)) args.push_back(option);
+    args.insert(args.end(), {"-i", svf.string(), "-o", qsvf.string()});
+    return runProgram(args);
+}
+
+// Checks the stream against the SVF files; a failure names the inputs.
+void expectEquivalent(const std::vector<fs::path> &svfFiles, const fs::path &stream, bool skipTdo,
+                      const std::string &what) {
+    std::vector<std::string> args;
+    if (skipTdo) args.push_back("-s");
+    for (const fs::path &svf : svfFiles) args.push_back(svf.string());
+    args.push_back(stream.string());
+    const CheckRun run = runCheck(args);
+    EXPECT_EQ(run.status, 0) << what << "\n" << run.out << run.err;
+    EXPECT_EQ(run.out.rfind("equivalent: ", 0), 0u) << what << "\n" << run.out;
+}
+
+class Translations : public ::testing::TestWithParam<OptionSet> {};
+
+TEST_P(Translations, GeneratedFilesAreEquivalent) {
+    const OptionSet &set = GetParam();
+    WorkFolder work(std::string("generated_") + set.name);
+    const bool skipTdo = std::string(set.options) == "-s";
+    for (uint32_t seed = 1; seed <= kGeneratedFiles; ++seed) {
+        const fs::path svf = work / ("seed" + std::to_string(seed) + ".svf");
+        const fs::path qsvf = work / ("seed" + std::to_string(seed) + ".qsvf");
+        writeFile(svf, generateSvf(seed, SvfDialect::Full));
+        ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
+        expectEquivalent({svf}, qsvf, skipTdo, "seed " + std::to_string(seed) + ", svf2qsvf " + set.options);
+    }
+}
+
+TEST_P(Translations, CorpusFilesAreEquivalent) {
+    const OptionSet &set = GetParam();
+    WorkFolder work(std::string("corpus_") + set.name);
+    std::set<fs::path> files;
+    for (const fs::directory_entry &entry : fs::directory_iterator(QSVF_CORPUS_DIR))
+        if (entry.path().extension() == ".svf") files.insert(entry.path());
+    ASSERT_FALSE(files.empty()) << "no .svf file in " << QSVF_CORPUS_DIR;
+    for (const fs::path &svf : files) {
+        const fs::path qsvf = work / (svf.stem().string() + ".qsvf");
+        ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
+        expectEquivalent({svf}, qsvf, std::string(set.options) == "-s",
+                         svf.filename().string() + ", svf2qsvf " + set.options);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, Translations, ::testing::ValuesIn(kTranslatorOptions),
+                         [](const ::testing::TestParamInfo<OptionSet> &info) { return info.param.name; });
+
+// MergeQSVF joins two or three translations; the stream is checked against
+// their SVF files in order.  Translations for players of format 2 are
+// merged with -v2.
+TEST(Merges, TwoAndThreeTranslationsAreEquivalent) {
+    WorkFolder work("merges");
+    for (uint32_t merge = 0; merge < 24; ++merge) {
+        const bool v2 = merge % 2 == 1;
+        const size_t count = 2 + merge % 3 % 2;
+        std::vector<std::string> args = {CHECKER_MERGEQSVF, "-d", "-o", (work / "merged.qsvf").string()};
+        if (v2) args.push_back("-v2");
+        std::vector<fs::path> svfFiles;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t seed = 5000 + 3 * merge + static_cast<uint32_t>(i);
+            const fs::path svf = work / ("merge" + std::to_string(seed) + ".svf");
+            const fs::path qsvf = work / ("merge" + std::to_string(seed) + ".qsvf");
+            writeFile(svf, generateSvf(seed, SvfDialect::Full));
+            ASSERT_EQ(translate(v2 ? "-v2" : "", svf, qsvf), 0) << svf;
+            svfFiles.push_back(svf);
+            args.insert(args.end(), {"-i", qsvf.string()});
+        }
+        ASSERT_EQ(runProgram(args), 0);
+        expectEquivalent(svfFiles, work / "merged.qsvf", false,
+                         "merge " + std::to_string(merge) + " of " + std::to_string(count) + (v2 ? " with -v2" : ""));
+    }
+}
+
+// svf2qsvf96 in its own dialect, with and without compression; its QSDRINC
+// runs are played scan by scan.
+class EarlierTranslations : public ::testing::TestWithParam<OptionSet> {};
+
+TEST_P(EarlierTranslations, GeneratedFilesAreEquivalent) {
+    const OptionSet &set = GetParam();
+    WorkFolder work(std::string("earlier_") + set.name);
+    uint64_t incrementScans = 0;
+    for (uint32_t seed = 1; seed <= 60; ++seed) {
+        const fs::path svf = work / ("seed" + std::to_string(seed) + ".svf");
+        const fs::path qsvf = work / ("seed" + std::to_string(seed) + ".qsvf");
+        writeFile(svf, generateSvf(seed, SvfDialect::Earlier));
+        std::vector<std::string> args = {CHECKER_SVF2QSVF96};
+        for (const std::string &option : words(set.options)) args.push_back(option);
+        args.insert(args.end(), {svf.string(), qsvf.string()});
+        ASSERT_EQ(runProgram(args), 0) << "svf2qsvf96 " << set.options << " on " << svf;
+        expectEquivalent({svf}, qsvf, false, "seed " + std::to_string(seed) + ", svf2qsvf96 " + set.options);
+        qsvfcheck::StreamReader reader(qsvf.string());
+        for (qsvfcheck::Record record; reader.read(record);)
+            if (record.opcode == qsvf::QSDRINC) incrementScans += record.fields.size();
+    }
+    // The compressed streams hold QSDRINC runs, long ones among them.
+    if (std::string(set.options).find("-nc") == std::string::npos)
+        EXPECT_GE(incrementScans, 500u) << "QSDRINC scans played";
+    else
+        EXPECT_EQ(incrementScans, 0u);
+}
+
+const OptionSet kEarlierOptions[] = {
+    {"compressed", ""},
+    {"nc", "-nc"},
+    {"fpga", "-fpga"},
+    {"fpga_nc", "-fpga -nc"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Options, EarlierTranslations, ::testing::ValuesIn(kEarlierOptions),
+                         [](const ::testing::TestParamInfo<OptionSet> &info) { return info.param.name; });
+
+// ---------------------------------------------------------------- mutations
+
+enum class Change { TdiBit, ExpectedTdoBit, MaskBit, DropRunTest, LowerRunTest, DropWait, DropScan };
+
+const std::map<Change, const char *> kChangeNames = {
+    {Change::TdiBit, "flipped TDI bit"},        {Change::ExpectedTdoBit, "flipped expected TDO bit"},
+    {Change::MaskBit, "flipped mask bit"},      {Change::DropRunTest, "dropped QRUNTEST"},
+    {Change::LowerRunTest, "lowered QRUNTEST"}, {Change::DropWait, "dropped QWAIT"},
+    {Change::DropScan, "missing scan"},
+};
+
+// One change to a stream: bytes [first, first + erase) removed, or the bits
+// `flip` of byte `first` inverted.
+struct Mutation {
+    Change change;
+    uint64_t first = 0, erase = 0;
+    uint8_t flip = 0;
+    // A lowered QRUNTEST: the new 4-byte count at `first`.
+    bool lower = false;
+    uint32_t count = 0;
+};
+
+// Byte and bit of vector bit `index` in a vector of `bits` bits at `start`.
+Mutation flipBit(Change change, uint64_t start, uint64_t bits, uint64_t index) {
+    return {change, start + qsvf::vectorBytes(bits) - 1 - index / 8, 0, static_cast<uint8_t>(1u << (index % 8))};
+}
+
+bool isUnsplitScan(uint8_t op) {
+    return op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO;
+}
+
+// Every change of every kind that alters what the stream does, for streams
+// of files in which every TDI bit counts and every RUNTEST follows a scan.
+std::vector<Mutation> candidateChanges(const fs::path &stream) {
+    qsvfcheck::StreamReader reader(stream.string());
+    std::vector<qsvfcheck::Record> records;
+    std::vector<uint64_t> ends;
+    for (qsvfcheck::Record record; reader.read(record);) {
+        records.push_back(record);
+        ends.push_back(reader.offset());
+    }
+    std::vector<Mutation> changes;
+    std::optional<size_t> mask;  // the last QTDOMASK
+    uint64_t runTest = 0;
+    for (size_t i = 0; i < records.size(); ++i) {
+        const qsvfcheck::Record &record = records[i];
+        const uint8_t op = record.opcode;
+        const uint64_t size = ends[i] - record.offset;
+        // The first unsplit scan (or DR scan) after this record, if no record
+        // of the same kind comes first.
+        const auto nextScan = [&](uint8_t stopAt, bool dataOnly) -> const qsvfcheck::Record * {
+            for (size_t j = i + 1; j < records.size() && records[j].opcode != stopAt; ++j) {
+                const uint8_t next = records[j].opcode;
+                if (isUnsplitScan(next) && records[j].vectors[0].size() > 0 &&
+                    (!dataOnly || next == qsvf::QSDR || next == qsvf::QSDRTDO))
+                    return &records[j];
+            }
+            return nullptr;
+        };
+        if (op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO ||
+            (op >= qsvf::QSDRB && op <= qsvf::QSDRTDOE)) {
+            const uint64_t bits = record.vectors[0].size();
+            const uint64_t start = record.offset + 1 + (op == qsvf::QSIR ? 1 : op == qsvf::QSIR2 ? 2 : 0);
+            for (uint64_t bit = 0; bit < bits; bit += 1 + bits / 3)
+                changes.push_back(flipBit(Change::TdiBit, start, bits, bit));
+            if (isUnsplitScan(op) && bits > 0) changes.push_back({Change::DropScan, record.offset, size});
+            if (op == qsvf::QSDRTDO && mask) {
+                const qsvfcheck::BitVector &compared = records[*mask].vectors[0];
+                for (uint64_t bit = 0; bit < bits && bit < compared.size(); ++bit)
+                    if (compared.bit(bit)) {
+                        changes.push_back(flipBit(Change::ExpectedTdoBit, start + qsvf::vectorBytes(bits), bits, bit));
+                        break;
+                    }
+            }
+        } else if (op == qsvf::QTDOMASK) {
+            mask = i;
+            if (const qsvfcheck::Record *scan = nextScan(qsvf::QTDOMASK, true)) {
+                const uint64_t bits = std::min(record.vectors[0].size(), scan->vectors[0].size());
+                changes.push_back(
+                    flipBit(Change::MaskBit, record.offset + 1, record.vectors[0].size(), bits - 1 - bits / 2));
+            }
+        } else if (op == qsvf::QRUNTEST) {
+            const uint64_t count = record.integers[0];
+            if (count > 0 && nextScan(qsvf::QRUNTEST, false)) {
+                Mutation lower{Change::LowerRunTest, record.offset + 1};
+                lower.lower = true;
+                lower.count = static_cast<uint32_t>(count - 1);
+                changes.push_back(lower);
+                if (count > runTest) changes.push_back({Change::DropRunTest, record.offset, size});
+            }
+            runTest = count;
+        } else if (op == qsvf::QWAIT && record.integers[2] > 0) {
+            changes.push_back({Change::DropWait, record.offset, size});
+        }
+    }
+    return changes;
+}
+
+std::string applyChange(std::string bytes, const Mutation &change) {
+    if (change.lower) {
+        for (int i = 0; i < 4; ++i) bytes[change.first + i] = static_cast<char>(change.count >> (24 - 8 * i));
+    } else if (change.erase > 0) {
+        bytes.erase(change.first, change.erase);
+    } else {
+        bytes[change.first] = static_cast<char>(bytes[change.first] ^ change.flip);
+    }
+    return bytes;
+}
+
+TEST(Mutations, EverySingleChangeIsReported) {
+    WorkFolder work("mutations");
+    std::map<Change, unsigned> tried;
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        const fs::path svf = work / ("seed" + std::to_string(seed) + ".svf");
+        writeFile(svf, generateSvf(seed, SvfDialect::EveryBitCounts));
+        for (const char *options : {"", "-qwait"}) {
+            const fs::path qsvf = work / ("seed" + std::to_string(seed) + (*options ? "_qwait" : "") + ".qsvf");
+            ASSERT_EQ(translate(options, svf, qsvf), 0) << svf;
+            const std::string what = "seed " + std::to_string(seed) + ", svf2qsvf " + options;
+            expectEquivalent({svf}, qsvf, false, what);
+            const std::string original = readFile(qsvf);
+            std::vector<Mutation> changes = candidateChanges(qsvf);
+            // A few changes of each kind per stream keep the run short.
+            std::map<Change, unsigned> perStream;
+            for (size_t i = 0; i < changes.size(); ++i) {
+                const Mutation &change = changes[(i * 7919 + seed) % changes.size()];
+                if (++perStream[change.change] > 3) continue;
+                ++tried[change.change];
+                const fs::path mutated = work / "mutated.qsvf";
+                writeFile(mutated, applyChange(original, change));
+                const CheckRun run = runCheck({svf.string(), mutated.string()});
+                EXPECT_NE(run.status, 0) << what << ": " << kChangeNames.at(change.change) << " at byte "
+                                         << change.first << " reported as equivalent";
+            }
+        }
+    }
+    for (const auto &[change, name] : kChangeNames) EXPECT_GE(tried[change], 20u) << "too few tries of " << name;
+}
+
+}  // namespace
