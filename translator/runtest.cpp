@@ -142,6 +142,10 @@ void doRunTest(FileChannel &channel) {
     };
     bool anyTime = false;
     double timedTotal = 0;
+    // The clock count as read, beside the single-precision run count that
+    // the maximum-time check uses: a float holds whole counts only up to
+    // 2^24, and a wait written one clock short is a wait the target lacks.
+    double exactRunCount = -1.0;
     const double frequency = tap.frequency < 0 ? 1.0e6 : tap.frequencyExact;
     for (;;) {
         Wait wait{-1.0, -1.0};
@@ -164,12 +168,17 @@ void doRunTest(FileChannel &channel) {
         if (!tck) warning("Delay must be in terms of TCK count", &channel);
         bool readTimes = true;
         if (tck || sck) {
-            if (tap.runCount == -1.0f || giUseQwait == 1) tap.runCount = 0.0f;
-            float before = tap.runCount;
+            if (tap.runCount == -1.0f || giUseQwait == 1) {
+                tap.runCount = 0.0f;
+                exactRunCount = 0.0;
+            }
+            const double before = exactRunCount;
             tap.runCount += number;
+            exactRunCount += exact;
             if (static_cast<double>(lRunMin) > std::trunc(static_cast<double>(tap.runCount)))
                 tap.runCount = static_cast<float>(lRunMin);
-            wait.count = static_cast<double>(tap.runCount) - static_cast<double>(before);
+            if (static_cast<double>(lRunMin) > std::trunc(exactRunCount)) exactRunCount = static_cast<double>(lRunMin);
+            wait.count = exactRunCount - before;
             // The time after the count is optional: the input may not end
             // before the ";", but once a number is there it needs its SEC.
             lexNeed(channel, ";");
@@ -243,9 +252,9 @@ void doRunTest(FileChannel &channel) {
     // its count and the time at the TCK frequency.
     int64_t count;
     if (!anyTime) {
-        if (tap.runCount > static_cast<float>(UINT32_MAX))
-            limitError("RUNTEST count", strFormat("%.0f", static_cast<double>(tap.runCount)), UINT32_MAX, &channel);
-        count = static_cast<int64_t>(tap.runCount);
+        if (exactRunCount > static_cast<double>(UINT32_MAX))
+            limitError("RUNTEST count", strFormat("%.0f", exactRunCount), UINT32_MAX, &channel);
+        count = static_cast<int64_t>(exactRunCount);
     } else {
         if (tap.frequency < 0) useDefaultFrequency(channel);
         double total = timedTotal;

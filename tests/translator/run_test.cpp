@@ -3,6 +3,7 @@
 // and values that do not fit their record fields.
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -216,5 +217,23 @@ TEST_F(FileRoleTest, DifferentFilesKeepTheOldOrderOfChecks) {
     EXPECT_TRUE(fs::exists(path("o.qsvf")));
     EXPECT_EQ(run({"-i", path("d.svf"), "-o", path("o.qsvf"), "-a", path("o.lst")}), 0);
     expectInputIntact();
+}
+}  // namespace
+
+namespace {
+TEST_F(RunTest, LargeCountsAreWrittenToTheClock) {
+    // Whole counts above 2^24 do not fit a float; the wait written must still
+    // be the count asked for, alone, merged, or beside a short time.
+    for (uint64_t count : {16777217ull, 16777219ull, 33554433ull, 123456789ull, 2147483647ull}) {
+        char expected[40];
+        std::snprintf(expected, sizeof expected, "QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count));
+        const std::string n = std::to_string(count);
+        EXPECT_EQ(translate("SDR 8 TDI (01);\nRUNTEST " + n + " TCK;\n"), 0) << console;
+        EXPECT_NE(listingText.find(expected), std::string::npos) << n << ":\n" << listingText;
+        EXPECT_EQ(translate("SDR 8 TDI (01);\nRUNTEST " + n + " TCK 1E-9 SEC;\n"), 0) << console;
+        EXPECT_NE(listingText.find(expected), std::string::npos) << n << " with a time:\n" << listingText;
+    }
+    EXPECT_EQ(translate("SDR 8 TDI (01);\nRUNTEST 16777216 TCK;\nRUNTEST 3 TCK;\n"), 0) << console;
+    EXPECT_NE(listingText.find("QRUNTEST 0x01000003\n"), std::string::npos) << listingText;
 }
 }  // namespace
