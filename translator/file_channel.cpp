@@ -347,9 +347,6 @@ void skipBufferedSpace(FileChannel &channel) {
 }  // namespace
 
 namespace {
-// The token text as read into sLastToken, lowered into sToken and sLcToken,
-// in one pass (letters after a zero byte keep their case, as in
-// strCaseConvert); text may be sToken itself.
 constexpr std::array<char, 256> makeLower() {
     std::array<char, 256> table{};
     for (int c = 0; c < 256; ++c)
@@ -358,7 +355,25 @@ constexpr std::array<char, 256> makeLower() {
 }
 constexpr std::array<char, 256> kLower = makeLower();
 
-// `readable`: the bytes that may be read at text (at least length).
+#if defined(__SSE2__)
+// The token of `length` (at most 16) characters held in the first lanes of
+// `chars`: stored as written, and lowered into the token and its copy.
+void storeToken16(FileChannel &channel, __m128i chars, size_t length) {
+    __m128i fromUpperA = _mm_sub_epi8(chars, _mm_set1_epi8('A'));
+    __m128i isUpper = _mm_cmpeq_epi8(_mm_min_epu8(fromUpperA, _mm_set1_epi8(25)), fromUpperA);
+    __m128i lowered = _mm_add_epi8(chars, _mm_and_si128(isUpper, _mm_set1_epi8(0x20)));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLastToken), chars);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sToken), lowered);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLcToken), lowered);
+    channel.sLastToken[length] = channel.sToken[length] = channel.sLcToken[length] = '\0';
+    channel.lTokenLen = length;
+}
+#endif
+
+// The token text as read into sLastToken, lowered into sToken and sLcToken,
+// in one pass (letters after a zero byte keep their case, as in
+// strCaseConvert); text may be sToken itself.  `readable`: the bytes that
+// may be read at text (at least length).
 void storeToken(FileChannel &channel, const char *text, size_t length, size_t readable) {
 #if defined(__SSE2__)
     // A token of up to 16 characters without a zero byte, 16 bytes at once;
@@ -367,14 +382,7 @@ void storeToken(FileChannel &channel, const char *text, size_t length, size_t re
         __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text));
         unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chars, _mm_setzero_si128())));
         if ((zeros & ((1u << length) - 1)) == 0) {
-            __m128i fromA = _mm_sub_epi8(chars, _mm_set1_epi8('A'));
-            __m128i isUpper = _mm_cmpeq_epi8(_mm_min_epu8(fromA, _mm_set1_epi8(25)), fromA);
-            __m128i lowered = _mm_add_epi8(chars, _mm_and_si128(isUpper, _mm_set1_epi8(0x20)));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLastToken), chars);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sToken), lowered);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLcToken), lowered);
-            channel.sLastToken[length] = channel.sToken[length] = channel.sLcToken[length] = '\0';
-            channel.lTokenLen = length;
+            storeToken16(channel, chars, length);
             return;
         }
     }
@@ -477,14 +485,7 @@ bool lexBuffered(FileChannel &channel) {
             end = pos + run;
             if (data[end] == '\r') return false;
             isWord = isWord || (letters & ((1u << run) - 1)) != 0;
-            __m128i fromUpperA = _mm_sub_epi8(chars, _mm_set1_epi8('A'));
-            __m128i isUpper = _mm_cmpeq_epi8(_mm_min_epu8(fromUpperA, _mm_set1_epi8(25)), fromUpperA);
-            __m128i lowered = _mm_add_epi8(chars, _mm_and_si128(isUpper, _mm_set1_epi8(0x20)));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLastToken), chars);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sToken), lowered);
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(channel.sLcToken), lowered);
-            channel.sLastToken[run] = channel.sToken[run] = channel.sLcToken[run] = '\0';
-            channel.lTokenLen = run;
+            storeToken16(channel, chars, run);
             stored = true;
         }
     }
