@@ -57,16 +57,22 @@ void Player::startScan(StreamScan &scan, const Record &record, bool instruction,
     m_wait = 0;
 }
 
+// An unsplit DR scan: compared under the standing mask against the kept
+// expected value, and followed by the standing run-test count.
+void Player::startComparedScan(StreamScan &scan, const Record &record, BitVector tdi) {
+    startScan(scan, record, false, std::move(tdi));
+    scan.compares = true;
+    scan.mask = m_mask;
+    scan.expected = m_expected;
+    wait(m_runTest);
+}
+
 bool Player::nextIncrement(StreamScan &scan) {
     m_incrementTdi = nextIncrementScan(m_incrementTdi, m_addressMask, m_dataMask, m_fields[m_nextField++]);
     Record record;
     record.offset = m_incrementOffset;
     record.opcode = qsvf::QSDRINC;
-    startScan(scan, record, false, m_incrementTdi);
-    scan.compares = true;
-    scan.mask = m_mask;
-    scan.expected = m_expected;
-    wait(m_runTest);
+    startComparedScan(scan, record, m_incrementTdi);
     return true;
 }
 
@@ -104,11 +110,7 @@ bool Player::next(StreamScan &scan) {
                 wait(m_runTest);
                 break;
             }
-            startScan(scan, record, false, std::move(record.vectors[0]));
-            scan.compares = true;
-            scan.mask = m_mask;
-            scan.expected = m_expected;
-            wait(m_runTest);
+            startComparedScan(scan, record, std::move(record.vectors[0]));
             return true;
         case qsvf::QRUNTEST: m_runTest = record.integers[0]; break;
         case qsvf::QWAIT: wait(record.integers[2]); break;
@@ -125,11 +127,7 @@ bool Player::next(StreamScan &scan) {
             m_nextField = 0;
             m_incrementTdi = record.vectors[0];
             m_incrementOffset = record.offset;
-            startScan(scan, record, false, std::move(record.vectors[0]));
-            scan.compares = true;
-            scan.mask = m_mask;
-            scan.expected = m_expected;
-            wait(m_runTest);
+            startComparedScan(scan, record, std::move(record.vectors[0]));
             return true;
         case qsvf::QSDRB:
         case qsvf::QSDRC:

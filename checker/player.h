@@ -72,6 +72,7 @@ public:
 
 private:
     void startScan(StreamScan &scan, const Record &record, bool instruction, BitVector tdi);
+    void startComparedScan(StreamScan &scan, const Record &record, BitVector tdi);
     bool nextIncrement(StreamScan &scan);
     void wait(uint64_t clocks);
 
