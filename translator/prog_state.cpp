@@ -20,6 +20,7 @@ int g_iStoredEndState, g_iStoredEndTap, g_iStoredEndMode, g_iDelayedEndxR;
 int giQtapState;
 int giSplitSdrWritten, giInOrderSirWritten;
 std::unique_ptr<CCombinedValue> pSdrMask;
+int64_t lSdrMaskSize;
 std::unique_ptr<CTapObj> pGlobTapData;
 
 FileChannel *pFC_Input, *pFC_Output, *pFC_Log, *pFC_Ascii, *pFC_List, *pNewChannel;
@@ -71,6 +72,7 @@ void initProgVariables() {
     giQtapState = 0;
     giSplitSdrWritten = giInOrderSirWritten = 0;
     pSdrMask.reset();
+    lSdrMaskSize = -1;
     pGlobTapData.reset();
 }
 

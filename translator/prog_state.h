@@ -60,6 +60,7 @@ extern int giQtapState;
 extern int giSplitSdrWritten;    // the last SDR written was split into pieces
 extern int giInOrderSirWritten;  // the command just handled wrote its SIR at once (-inorder)
 extern std::unique_ptr<CCombinedValue> pSdrMask;  // last QTDOMASK written from a MASK
+extern int64_t lSdrMaskSize;  // length of the last QTDOMASK written; -1 before the first
 extern std::unique_ptr<CTapObj> pGlobTapData;
 
 // Channels.

@@ -1,7 +1,8 @@
 // The QSVF record writer.  Pending scans are written here when the next
 // command arrives (kind 1) or from the RUNTEST handler (kind 0), with the
 // QSDRSIZE and QTDOMASK records suppressed when they would not change the
-// player's state, and long FPGA scans split into QSDRB/C/E pieces.
+// player's state, and long FPGA scans split into QSDRB/C/E pieces, each TDO
+// piece under a QTDOMASK of its own part of the scan's MASK.
 #include "qsvf_writer.h"
 
 #include <algorithm>
@@ -156,9 +157,60 @@ void writeEmptyScan() {
     lSdrSize = 0;
 }
 
-void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t total) {
+// QTDOMASK with bits lo .. lo+bits-1 of a mask (all zero for none); the
+// caller ends the listing line.
+void writeTdoMask(const CCombinedValue *mask, int64_t lo, int64_t bits) {
+    listText("QTDOMASK ");
+    writeOpcode(qsvf::QTDOMASK);
+    bytePrint(mask, lo, bits);
+    lSdrMaskSize = bits;
+}
+
+// Whether the player's standing mask is bits lo .. lo+bits-1 of a mask: the
+// same length and the same bits (a zero mask stands when pSdrMask is none).
+bool maskStands(const CCombinedValue &mask, int64_t lo, int64_t bits) {
+    if (lSdrMaskSize != bits) return false;
+    for (int64_t at = 0; at < bits; at += 64) {
+        uint64_t part = mask.getWord(lo + at), standing = pSdrMask ? pSdrMask->getWord(at) : 0;
+        if (bits - at < 64) {
+            const uint64_t keep = (uint64_t{1} << (bits - at)) - 1;
+            part &= keep;
+            standing &= keep;
+        }
+        if (part != standing) return false;
+    }
+    return true;
+}
+
+// Bits lo .. lo+bits-1 of a value, as a value of their own.
+std::unique_ptr<CCombinedValue> valuePart(const CCombinedValue &value, int64_t lo, int64_t bits) {
+    auto field = std::make_shared<CTapField>(bits);
+    std::vector<uint8_t> &bytes = field->pData;
+    bytes.resize(static_cast<size_t>((bits + 63) / 64 * 8));
+    for (int64_t at = 0; at < bits; at += 64) storeLittle64(bytes.data() + at / 8, value.getWord(lo + at));
+    field->finishValueBytes(field->lDigitCount);
+    auto part = std::make_unique<CCombinedValue>();
+    part->lBits = bits;
+    part->parts[1] = {std::move(field), bits, 1};
+    return part;
+}
+
+// A split scan with TDO: every piece is compared under the standing mask,
+// so the piece of bits lo .. lo+bits-1 is preceded by a QTDOMASK with its
+// part of the MASK unless that part already stands.  The written part is
+// then the remembered mask, as the player holds it after the scan.
+void writePieceMask(const CCombinedValue *mask, int64_t lo, int64_t bits, bool newLine) {
+    if (!mask || maskStands(*mask, lo, bits)) return;
+    if (newLine) listText("\n");
+    writeTdoMask(mask, lo, bits);
+    if (!newLine) listText("\n");
+    pSdrMask = valuePart(*mask, lo, bits);
+}
+
+void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, const CCombinedValue *mask, int64_t total) {
     const int64_t record = lFpgaRecSize;
     writeSdrSize(record);
+    writePieceMask(mask, 0, record, false);
     if (lTckRunCount != 0) writeRunTestZero();
     if (record % 4 != 0) fatalError("Rec size must be multiple of 4");
     const uint8_t first = tdo ? qsvf::QSDRTDOB : qsvf::QSDRB;
@@ -189,8 +241,10 @@ void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t
                 binWrite(static_cast<uint64_t>(rest), 8);
                 lSdrSize = rest;
             }
+            writePieceMask(mask, total - rest, rest, true);
             opcode(last, true);
         } else {
+            writePieceMask(mask, total - rest, record, true);
             opcode(middle, true);
         }
         rest -= record;
@@ -257,25 +311,24 @@ void writeSdr(int kind) {
     const bool testTdo = iSkipTdoTest == 0 && scan.data->pTdo != nullptr;
     const int64_t sizeBefore = lSdrSize;
     if (!split && total != lSdrSize) writeSdrSize(total);
+    std::optional<CCombinedValue> mask;
+    if (testTdo) mask = combinedMask(scan);
     if (!split) {
         if (!testTdo) {
-            if (!(pSdrMask == nullptr && total == sizeBefore)) {
+            // No mask remembered: a zero mask stands, unless a split scan has
+            // changed the length since it was written.
+            if (!(pSdrMask == nullptr && total == sizeBefore && total == lSdrMaskSize)) {
                 pSdrMask.reset();
-                listText("QTDOMASK ");
-                writeOpcode(qsvf::QTDOMASK);
-                bytePrint(nullptr, 0, total);
+                writeTdoMask(nullptr, 0, total);
                 listText("\n");
             }
         } else {
-            CCombinedValue mask = combinedMask(scan);
-            if (!compareHexData(mask, pSdrMask.get(), mask.digitCount())) {
+            if (!compareHexData(*mask, pSdrMask.get(), mask->digitCount())) {
                 if (pSdrMask)
-                    *pSdrMask = std::move(mask);
+                    *pSdrMask = std::move(*mask);
                 else
-                    pSdrMask = std::make_unique<CCombinedValue>(std::move(mask));
-                listText("QTDOMASK ");
-                writeOpcode(qsvf::QTDOMASK);
-                bytePrint(pSdrMask.get(), 0, total);
+                    pSdrMask = std::make_unique<CCombinedValue>(std::move(*mask));
+                writeTdoMask(pSdrMask.get(), 0, total);
                 listText("\n");
             }
         }
@@ -285,7 +338,7 @@ void writeSdr(int kind) {
     if (testTdo) tdo = combinedTdo(scan);
     giSplitSdrWritten = split ? 1 : 0;
     if (split) {
-        writeSplitSdr(tdi, tdo ? &*tdo : nullptr, total);
+        writeSplitSdr(tdi, tdo ? &*tdo : nullptr, mask ? &*mask : nullptr, total);
     } else {
         runTestReset(kind);
         bool plain = iOptUseQSDR == 1 && !testTdo;
