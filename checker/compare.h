@@ -2,9 +2,9 @@
 // the player model plays from the stream.  Both sides are read one scan at a
 // time, so memory follows the longest scan.  The two must have the same
 // sequence of scans (kind and length), equal TDI wherever the SVF keeps the
-// bit, the same TDO bits compared with the same expected values (not checked
-// for split scans, whose pieces compare under a mask of another length), and
-// every scan must wait at least what the SVF asks after it.
+// bit, the same TDO bits compared with the same expected values (for split
+// scans under the mask standing at each piece, which must be as long as the
+// piece), and every scan must wait at least what the SVF asks after it.
 #ifndef QSVFCHECK_COMPARE_H
 #define QSVFCHECK_COMPARE_H
 

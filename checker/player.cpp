@@ -15,6 +15,7 @@ namespace {
 bool isFirstPiece(uint8_t opcode) { return opcode == qsvf::QSDRB || opcode == qsvf::QSDRTDOB; }
 bool isMiddlePiece(uint8_t opcode) { return opcode == qsvf::QSDRC || opcode == qsvf::QSDRTDOC; }
 bool isLastPiece(uint8_t opcode) { return opcode == qsvf::QSDRE || opcode == qsvf::QSDRTDOE; }
+bool isTdoPiece(uint8_t opcode) { return opcode >= qsvf::QSDRTDOB && opcode <= qsvf::QSDRTDOE; }
 
 std::string_view mnemonicOf(uint8_t opcode) { return qsvf::kOpcodes[opcode].mnemonic; }
 
@@ -54,7 +55,28 @@ void Player::startScan(StreamScan &scan, const Record &record, bool instruction,
     scan.mnemonic = mnemonicOf(record.opcode);
     scan.waitBefore = m_wait;
     scan.pieces.clear();
+    scan.splitMask.assignZero(0);
+    scan.splitExpected.assignZero(0);
+    scan.maskFault.reset();
     m_wait = 0;
+}
+
+// A TDO piece of a split scan, its bits from `first` on: compared under the
+// standing mask, which must be as long as the piece.
+void Player::comparePiece(StreamScan &scan, const Record &record, uint64_t first) {
+    const BitVector &expected = record.vectors[1];
+    const uint64_t bits = expected.size();
+    scan.compares = true;
+    if (!m_mask || m_mask->size() != bits) {
+        if (!scan.maskFault) scan.maskFault = {first, bits, record.offset, m_mask ? m_mask->size() : 0, !m_mask};
+        return;
+    }
+    // Bits of the scan before the piece stay 0: no earlier TDO piece
+    // compared them.
+    scan.splitMask.resize(first + bits);
+    scan.splitExpected.resize(first + bits);
+    copyBits(scan.splitMask, first, *m_mask, 0, bits);
+    copyBits(scan.splitExpected, first, expected, 0, bits);
 }
 
 // An unsplit DR scan: compared under the standing mask against the kept
@@ -86,7 +108,8 @@ bool Player::next(StreamScan &scan) {
         if (!m_reader.read(record)) m_reader.fail(m_reader.offset(), "the stream ends without QCOMPLETE");
         const uint8_t op = record.opcode;
         const uint64_t recordBytes = m_reader.offset() - record.offset;
-        if (inSplit && !isMiddlePiece(op) && !isLastPiece(op) && op != qsvf::QSDRSIZE && op != qsvf::QCOMMENT)
+        if (inSplit && !isMiddlePiece(op) && !isLastPiece(op) && op != qsvf::QSDRSIZE && op != qsvf::QTDOMASK &&
+            op != qsvf::QCOMMENT)
             m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " inside the split scan that begins at byte " +
                                              std::to_string(splitOffset));
         switch (op) {
@@ -159,6 +182,7 @@ bool Player::next(StreamScan &scan) {
                 scan.length += piece.size();
                 scan.tdi.resize(scan.length);
                 copyBits(scan.tdi, first, piece, 0, piece.size());
+                if (isTdoPiece(op)) comparePiece(scan, record, first);
             }
             if (isLastPiece(op)) return true;  // no run-test count after split pieces
             break;

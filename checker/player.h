@@ -9,8 +9,10 @@
 // - QSDRTDO compares TDO with its expected value under the mask and keeps
 //   that value; QSDR and the scans of QSDRINC compare against the kept value.
 // - QSDRB/C/E and QSDRTDOB/C/E are the pieces of one DR scan, the first piece
-//   the least significant bits; their TDO is not modelled (the standing mask
-//   has another length than the pieces).
+//   the least significant bits.  Each QSDRTDOB/C/E piece compares its TDO
+//   with its expected value under the standing mask, which must be as long
+//   as the piece; a QTDOMASK between two pieces sets the mask for the pieces
+//   after it.
 // - QSETSDRMASKS/QSDRINC: each further scan is the previous TDI with the
 //   data-mask bits cleared, plus the address mask, with the data field's
 //   bits put into the data-mask positions.
@@ -22,6 +24,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -41,6 +44,17 @@ struct StreamScan {
     bool compares = false;
     std::shared_ptr<const BitVector> mask;
     std::shared_ptr<const BitVector> expected;
+    // For split scans: the TDO bits its pieces compare (the standing mask of
+    // each TDO piece, 0 for the other pieces) and their expected values, bit
+    // 0 the first bit of the scan; bits past their size are not compared.
+    BitVector splitMask, splitExpected;
+    // The first TDO piece compared under no mask (maskBits 0 and noMask) or
+    // under a mask of another length than the piece.
+    struct MaskFault {
+        uint64_t firstBit, bits, offset, maskBits;
+        bool noMask;
+    };
+    std::optional<MaskFault> maskFault;
     uint64_t offset = 0;  // of the record (the first piece of a split scan)
     std::string_view mnemonic;
     // The wait played after the previous scan, up to this one.
@@ -73,6 +87,7 @@ public:
 private:
     void startScan(StreamScan &scan, const Record &record, bool instruction, BitVector tdi);
     void startComparedScan(StreamScan &scan, const Record &record, BitVector tdi);
+    void comparePiece(StreamScan &scan, const Record &record, uint64_t first);
     bool nextIncrement(StreamScan &scan);
     void wait(uint64_t clocks);
 

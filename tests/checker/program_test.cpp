@@ -94,7 +94,7 @@ struct CheckCase {
 
 const CheckCase kCheckCases[] = {
     {"equivalent", kExampleSvf, kExampleStream, 0,
-     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked, 0 TDO bits of split scans not checked"},
+     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked"},
     {"tdi_bit", kExampleSvf, "07 20  04 00 00 00 00  02 08 FF  04 00 00 00 64  08 00 00 00 08  01 FF  09 01 00  00", 1,
      "{SVF}:1: scan 1 (SIR, 8 bits): TDI bit 0 is 0 in the SVF, 1 in the stream (QSIR at stream byte 7)"},
     {"wait_shorter", kExampleSvf,
@@ -103,7 +103,7 @@ const CheckCase kCheckCases[] = {
      "QSDRTDO at stream byte 22)"},
     {"wait_by_qwait_after_the_scan", kExampleSvf,
      "07 20  04 00 00 00 00  02 08 FE  08 00 00 00 08  01 FF  09 01 00  12 01  17 01 01 00 00 00 64  00", 0,
-     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked, 0 TDO bits of split scans not checked"},
+     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked"},
     {"expected_tdo_bit", kExampleSvf,
      "07 20  04 00 00 00 00  02 08 FE  04 00 00 00 64  08 00 00 00 08  01 FF  09 01 04  00", 1,
      "{SVF}:2: scan 2 (SDR, 8 bits): expected TDO bit 2 is 0 in the SVF, 1 in the stream (QSDRTDO at stream byte 22)"},
@@ -116,19 +116,36 @@ const CheckCase kCheckCases[] = {
      "{SVF}:1: the SVF ends after scan 1, the stream has a scan 2: an SDR of 8 bits (QSDRTDO at stream byte 22)"},
     {"scan_kind", "SDR 8 TDI (FE);\n", "07 20  04 00 00 00 00  02 08 FE  00", 1,
      "{SVF}:1: scan 1 (SDR, 8 bits): the stream has an SIR of 8 bits there (QSIR at stream byte 7)"},
-    // SDR 12 bits split into 8 + 4 bits, TDO not judged for the pieces.
+    // SDR 12 bits split into 8 + 4 bits, each TDO piece under a mask of its
+    // own length: FF, then 0F after the QSDRSIZE 4.
     {"split_scan", "SDR 12 TDI (ABC) TDO (123);\n",
-     "07 00  08 00 00 00 08  04 00 00 00 00  0F BC 23  08 00 00 00 04  11 0A 01  00", 0,
-     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, 12 TDO bits of split scans not checked"},
+     "07 00  08 00 00 00 08  01 FF  04 00 00 00 00  0F BC 23  08 00 00 00 04  01 0F  11 0A 01  00", 0,
+     "equivalent: 1 scan checked, 12 TDO bits compared, 0 waits checked"},
     {"split_scan_tdi_bit", "SDR 12 TDI (ABC) TDO (123);\n",
-     "07 00  08 00 00 00 08  04 00 00 00 00  0F BC 23  08 00 00 00 04  11 08 01  00", 1,
-     "{SVF}:1: scan 1 (SDR, 12 bits): TDI bit 9 is 1 in the SVF, 0 in the stream (split scan piece at stream byte 20)"},
+     "07 00  08 00 00 00 08  01 FF  04 00 00 00 00  0F BC 23  08 00 00 00 04  01 0F  11 08 01  00", 1,
+     "{SVF}:1: scan 1 (SDR, 12 bits): TDI bit 9 is 1 in the SVF, 0 in the stream (split scan piece at stream byte 24)"},
+    {"split_scan_without_mask", "SDR 12 TDI (ABC) TDO (123);\n",
+     "07 00  08 00 00 00 08  04 00 00 00 00  0F BC 23  08 00 00 00 04  11 0A 01  00", 1,
+     "{SVF}:1: scan 1 (SDR, 12 bits): TDO bits 0 to 7 are compared with no QTDOMASK set (split scan piece at stream "
+     "byte 12)"},
+    {"split_scan_mask_of_another_length", "SDR 12 TDI (ABC) TDO (123);\n",
+     "07 00  08 00 00 00 08  01 FF  04 00 00 00 00  0F BC 23  08 00 00 00 04  11 0A 01  00", 1,
+     "{SVF}:1: scan 1 (SDR, 12 bits): TDO bits 8 to 11 are compared under a QTDOMASK of 8 bits (split scan piece at "
+     "stream byte 22)"},
+    {"split_scan_mask_bit", "SDR 12 TDI (ABC) TDO (123);\n",
+     "07 00  08 00 00 00 08  01 FF  04 00 00 00 00  0F BC 23  08 00 00 00 04  01 07  11 0A 01  00", 1,
+     "{SVF}:1: scan 1 (SDR, 12 bits): the SVF compares TDO bit 11 (expected 0), the stream does not (split scan piece "
+     "at stream byte 24)"},
+    {"split_scan_expected_bit", "SDR 12 TDI (ABC) TDO (123) MASK (3FF);\n",
+     "07 00  08 00 00 00 08  01 FF  04 00 00 00 00  0F BC 23  08 00 00 00 04  01 03  11 0A 03  00", 1,
+     "{SVF}:1: scan 1 (SDR, 12 bits): expected TDO bit 9 is 0 in the SVF, 1 in the stream (split scan piece at stream "
+     "byte 24)"},
     // SMASK 0F: the top four TDI bits do not count.
     {"smask_keeps_low_bits", "SIR 8 TDI (FF) SMASK (0F);\n", "07 20  04 00 00 00 00  02 08 0F  00", 0,
-     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, 0 TDO bits of split scans not checked"},
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked"},
     // Header 2 bits TDI 1, data 4 bits TDI A: 6 bits 101001.
     {"header_joined", "HDR 2 TDI (1);\nSDR 4 TDI (A);\n", "07 20  08 00 00 00 06  01 00  04 00 00 00 00  09 29 00  00",
-     0, "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, 0 TDO bits of split scans not checked"},
+     0, "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked"},
     // A value keeps its last 16 digits, however they are spread; one with
     // fewer digits has leading zeros.
     {"hex_digits_kept",
@@ -137,7 +154,7 @@ const CheckCase kCheckCases[] = {
      "07 20  08 00 00 00 40  01 00 00 00 00 00 00 00 00  04 00 00 00 00  09 01 23 45 67 89 AB CD EF  00 00 00 00 00 00 "
      "00 00"
      "  09 FE DC BA 98 76 54 32 10  00 00 00 00 00 00 00 00  09 00 00 00 00 00 00 00 05  00 00 00 00 00 00 00 00  00",
-     0, "equivalent: 3 scans checked, 0 TDO bits compared, 0 waits checked, 0 TDO bits of split scans not checked"},
+     0, "equivalent: 3 scans checked, 0 TDO bits compared, 0 waits checked"},
     // 10 ms at 1 kHz are 10 clocks, more than the 3 TCK.
     {"time_at_frequency", "FREQUENCY 1E3 HZ;\nSIR 8 TDI (01);\nRUNTEST 3 TCK 1.00E-02 SEC;\n",
      "07 20  04 00 00 00 09  02 08 01  00", 1,
