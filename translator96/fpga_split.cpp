@@ -1,13 +1,15 @@
 // Splitting of long FPGA scans in svf2qsvf96.  A scan longer than the
 // record length is written as pieces of at most the record length, from the
 // end of its hex text (the first bits shifted) towards digit 0: the digits
-// above the checked region, the checked region (the run of MASK digits that
-// are not zero ending at the highest such digit, widened to an even count
-// where it can be) with expected TDO values, and the digits below it.  The
-// first piece is a B record, the last an E record, all others C records;
-// the pieces add up to the scan length, the piece holding digit 0 being
-// shorter when the length is not a multiple of four.  A group with a
-// run-test count follows each split scan with an empty scan that runs it.
+// above the checked region, the checked region (from the last to the first
+// MASK digit that is not zero, widened to an even count where it can be)
+// with expected TDO values, and the digits below it.  Each checked piece is
+// compared under a QTDOMASK of its own part of the MASK, written before it
+// unless that part already stands.  The first piece is a B record, the last
+// an E record, all others C records; the pieces add up to the scan length,
+// the piece holding digit 0 being shorter when the length is not a multiple
+// of four.  A group with a run-test count follows each split scan with an
+// empty scan that runs it.
 
 #include <string>
 #include <vector>
@@ -44,6 +46,32 @@ std::string_view padded(std::string_view text, size_t digits, std::string &stora
     return storage;
 }
 
+// Whether two hex texts hold the same value (leading zeros and the case of
+// the letters aside).
+bool sameHexValue(std::string_view a, std::string_view b) {
+    const auto significant = [](std::string_view text) {
+        const size_t first = text.find_first_not_of('0');
+        return first == std::string_view::npos ? std::string_view() : text.substr(first);
+    };
+    a = significant(a);
+    b = significant(b);
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (HexDigitValue(a[i]) != HexDigitValue(b[i])) return false;
+    return true;
+}
+
+// The QTDOMASK of a checked piece of `bits` bits whose part of the MASK is
+// `part`, unless the player holds that mask already.
+void writePieceMask(Session &session, std::string_view part, long bits) {
+    StreamState &stream = session.stream;
+    if (stream.lastTdoMaskBits == bits && sameHexValue(stream.lastTdoMask, part)) return;
+    session.writer.WriteOpcode(qsvf::QTDOMASK);
+    session.writer.WriteHexBytes(part, static_cast<size_t>((bits + 7) / 8));
+    stream.lastTdoMask.assign(part);
+    stream.lastTdoMaskBits = bits;
+}
+
 }  // namespace
 
 void SplitFpgaScan(Session &session, std::string_view tdi, std::string_view tdo, long length,
@@ -61,8 +89,8 @@ void SplitFpgaScan(Session &session, std::string_view tdi, std::string_view tdo,
     while (r >= 0 && maskDigits[static_cast<size_t>(r)] == '0') --r;
     long c = r;  // an all-zero mask leaves no checked region
     if (r >= 0) {
-        c = r - 1;
-        while (c >= 0 && maskDigits[static_cast<size_t>(c)] != '0') --c;
+        // Every MASK digit that is not zero lies in the checked region.
+        c = static_cast<long>(maskDigits.find_first_not_of('0')) - 1;
         if ((r - c) % 2 == 1 && c >= 0) --c;
     }
     std::vector<Piece> pieces;
@@ -81,12 +109,13 @@ void SplitFpgaScan(Session &session, std::string_view tdi, std::string_view tdo,
             lastScanSize = bits;
         }
         const bool first = k == 0, last = k + 1 == pieces.size();
+        const size_t low = static_cast<size_t>(piece.low), count = static_cast<size_t>(digits);
+        if (piece.checked) writePieceMask(session, maskDigits.substr(low, count), bits);
         if (piece.checked)
             writer.WriteOpcode(first ? qsvf::QSDRTDOB : last ? qsvf::QSDRTDOE : qsvf::QSDRTDOC);
         else
             writer.WriteOpcode(first ? qsvf::QSDRB : last ? qsvf::QSDRE : qsvf::QSDRC);
         const size_t bytes = static_cast<size_t>((bits + 7) / 8);
-        const size_t low = static_cast<size_t>(piece.low), count = static_cast<size_t>(digits);
         writer.WriteHexBytes(tdiDigits.substr(low, count), bytes);
         if (piece.checked) writer.WriteHexBytes(tdoDigits.substr(low, count), bytes);
     }

@@ -30,6 +30,7 @@ struct StreamState {
     long lastScanSize = -1;
     long lastRunTest = -1;
     std::string lastTdoMask{kUnsetText};
+    long lastTdoMaskBits = -1;  // length of the last QTDOMASK
     std::string lastTdoValue{kUnsetText};
     std::string lastAddressMask{kUnsetText};
     std::string lastDataMask{kUnsetText};

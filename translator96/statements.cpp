@@ -85,6 +85,7 @@ void WriteRunTest(Session &session, long n) {
     writer.WriteZeroBytes(bytes);
     writer.WriteZeroBytes(bytes);
     stream.lastTdoMask.assign(2 * bytes, '0');
+    stream.lastTdoMaskBits = stream.lastScanSize;
     stream.lastTdoValue = stream.lastTdoMask;
 }
 

@@ -24,15 +24,19 @@ void writeScanGroup(Session &session, ScanGroup &group) {
     const size_t vectorBytes = static_cast<size_t>((group.length + 7) / 8);
     if (group.mask.empty()) group.mask.assign(2 * vectorBytes, '0');
     if (group.tdo.empty()) group.tdo.assign(2 * vectorBytes, '0');
-    if (group.mask != stream.lastTdoMask) {
+    // The checked pieces of a long scan carry masks of their own.
+    const bool piecesMasked = longFpgaScan && group.mask.find_first_not_of('0') != std::string::npos;
+    if (group.mask != stream.lastTdoMask && !piecesMasked) {
         writer.WriteOpcode(qsvf::QTDOMASK);
         if (longFpgaScan) {
             const size_t maskBytes = static_cast<size_t>((options.recordLength + 7) / 8);
             writer.WriteZeroBytes(maskBytes);
             stream.lastTdoMask.assign(2 * maskBytes, '0');
+            stream.lastTdoMaskBits = options.recordLength;
         } else {
             writer.WriteHexBytes(group.mask, static_cast<size_t>((stream.lastScanSize + 7) / 8));
             stream.lastTdoMask = group.mask;
+            stream.lastTdoMaskBits = group.length;
         }
     }
     if (group.runTest != stream.lastRunTest) {

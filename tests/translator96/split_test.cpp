@@ -1,7 +1,8 @@
 // FPGA splitting of svf2qsvf96, checked by reading the records back and
 // putting the pieces together again: one first piece, middle pieces and one
 // last piece, lengths adding up to the scan, every bit of the TDI value in
-// its place, and the expected TDO values with the checked pieces.
+// its place, and the expected TDO values with the checked pieces, each
+// under a standing mask of its own length that is its part of the MASK.
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,7 @@ struct Piece {
     bool checked;  // a QSDRTDO* piece
     long bits;
     std::vector<int> tdi, tdo;  // bit 0 first
+    std::vector<int> mask;      // the standing mask, for checked pieces
 };
 
 // Bits of a vector of n bits in ceil(n/8) big-endian bytes; unused high
@@ -41,6 +43,7 @@ std::vector<int> readVector(const std::vector<uint8_t> &bytes, size_t &at, long 
 
 std::vector<Piece> readPieces(const std::vector<uint8_t> &bytes, long drLength) {
     std::vector<Piece> pieces;
+    std::vector<int> mask;
     size_t at = 0;
     while (at < bytes.size()) {
         const uint8_t op = bytes[at++];
@@ -49,18 +52,25 @@ std::vector<Piece> readPieces(const std::vector<uint8_t> &bytes, long drLength) 
             at += 4;
             continue;
         }
+        if (op == qsvf::QTDOMASK) {
+            mask = readVector(bytes, at, drLength);
+            continue;
+        }
         Piece piece{};
         switch (op) {
-        case qsvf::QSDRB: piece = {'B', false, drLength, {}, {}}; break;
-        case qsvf::QSDRC: piece = {'C', false, drLength, {}, {}}; break;
-        case qsvf::QSDRE: piece = {'E', false, drLength, {}, {}}; break;
-        case qsvf::QSDRTDOB: piece = {'B', true, drLength, {}, {}}; break;
-        case qsvf::QSDRTDOC: piece = {'C', true, drLength, {}, {}}; break;
-        case qsvf::QSDRTDOE: piece = {'E', true, drLength, {}, {}}; break;
+        case qsvf::QSDRB: piece = {'B', false, drLength, {}, {}, {}}; break;
+        case qsvf::QSDRC: piece = {'C', false, drLength, {}, {}, {}}; break;
+        case qsvf::QSDRE: piece = {'E', false, drLength, {}, {}, {}}; break;
+        case qsvf::QSDRTDOB: piece = {'B', true, drLength, {}, {}, {}}; break;
+        case qsvf::QSDRTDOC: piece = {'C', true, drLength, {}, {}, {}}; break;
+        case qsvf::QSDRTDOE: piece = {'E', true, drLength, {}, {}, {}}; break;
         default: ADD_FAILURE() << "unexpected opcode " << int(op); return pieces;
         }
         piece.tdi = readVector(bytes, at, drLength);
-        if (piece.checked) piece.tdo = readVector(bytes, at, drLength);
+        if (piece.checked) {
+            piece.tdo = readVector(bytes, at, drLength);
+            piece.mask = mask;
+        }
         pieces.push_back(piece);
     }
     return pieces;
@@ -109,30 +119,30 @@ void checkSplit(long length, int recordLength, const std::string &tdi, const std
     EXPECT_EQ(pieces.back().kind, 'E');
     for (size_t k = 1; k + 1 < pieces.size(); ++k) EXPECT_EQ(pieces[k].kind, 'C') << "piece " << k;
 
-    const std::vector<int> wantTdi = bitsOfHex(tdi, length), wantTdo = bitsOfHex(tdo, length);
+    const std::vector<int> wantTdi = bitsOfHex(tdi, length), wantTdo = bitsOfHex(tdo, length),
+                           wantMask = bitsOfHex(mask, length);
     std::vector<int> joined;
-    std::vector<bool> checked;
     for (const Piece &piece : pieces) {
         EXPECT_LE(piece.bits, recordLength);
         EXPECT_GT(piece.bits, 0);
+        if (piece.checked) {
+            ASSERT_EQ(piece.mask.size(), piece.tdi.size()) << "mask of another length";
+        }
         for (size_t b = 0; b < piece.tdi.size(); ++b) {
             const size_t position = joined.size();
             if (piece.checked && position < wantTdo.size()) {
                 EXPECT_EQ(piece.tdo[b], wantTdo[position]) << position;
+                EXPECT_EQ(piece.mask[b], wantMask[position]) << position;
+            }
+            // Every bit the MASK compares is in a checked piece.
+            if (!piece.checked && position < wantMask.size()) {
+                EXPECT_EQ(wantMask[position], 0) << position;
             }
             joined.push_back(piece.tdi[b]);
-            checked.push_back(piece.checked);
         }
     }
     EXPECT_EQ(static_cast<long>(joined.size()), length);
     EXPECT_EQ(joined, wantTdi);
-    // The highest digit with a mask is compared.
-    for (long d = 0; d < static_cast<long>(mask.size()); ++d) {
-        if (mask[static_cast<size_t>(d)] == '0') continue;
-        const long firstBit = 4 * (static_cast<long>(mask.size()) - 1 - d);
-        EXPECT_TRUE(checked[static_cast<size_t>(firstBit)]) << "digit " << d << " not checked";
-        break;
-    }
 }
 
 TEST(FpgaSplit, PiecesAddUpToTheScanForManyShapes) {
@@ -159,6 +169,10 @@ TEST(FpgaSplit, PiecesAddUpToTheScanForManyShapes) {
                 const std::string tdi = randomHex(random, length), tdo = randomHex(random, length);
                 checkSplit(length, recordLength, tdi, tdo, maskWithRun(length, from, to));
             }
+            // Random masks: zero digits between the others, and a mask of
+            // its own in every piece.
+            checkSplit(length, recordLength, randomHex(random, length), randomHex(random, length),
+                       randomHex(random, length));
         }
 }
 
@@ -179,8 +193,9 @@ TEST(FpgaSplit, WorkedExampleRecordKindsAndSizes) {
     const std::string mask = std::string(126, '0') + "ff";
     SplitFpgaScan(session, tdi, std::string(126, '0') + "5a", 512, mask);
     const std::vector<uint8_t> &bytes = session.writer.bytes();
-    // QSDRSIZE 8, QSDRTDOB a5 5a, QSDRSIZE 128, three QSDRC, QSDRSIZE 120, QSDRE.
-    std::vector<uint8_t> want = {0x08, 0, 0, 0, 8, 0x0f, 0xa5, 0x5a, 0x08, 0, 0, 0, 0x80};
+    // QSDRSIZE 8, QTDOMASK ff, QSDRTDOB a5 5a, QSDRSIZE 128, three QSDRC,
+    // QSDRSIZE 120, QSDRE.
+    std::vector<uint8_t> want = {0x08, 0, 0, 0, 8, 0x01, 0xff, 0x0f, 0xa5, 0x5a, 0x08, 0, 0, 0, 0x80};
     for (int k = 0; k < 3; ++k) {
         want.push_back(0x0d);
         want.insert(want.end(), 16, 0x11);
