@@ -8,6 +8,13 @@
 // byte; unused high bits of the first byte are 0).  Vectors without their own
 // length field use the current DR length, set by every QSDRSIZE.
 //
+// A DR scan longer than the FPGA record length is split into pieces: one
+// QSDRB (QSDRTDOB), any number of QSDRC (QSDRTDOC) and one QSDRE (QSDRTDOE),
+// the first piece the least significant bits; a shorter last piece has its
+// QSDRSIZE just before it.  Every TDO piece is compared under the standing
+// TDO mask, which has the piece's own length; a QTDOMASK between two pieces
+// sets the mask for the pieces after it.
+//
 // Every program includes this header; nothing else declares an opcode value,
 // a mnemonic, a state code or the vector size rule.
 #ifndef QSVF_FORMAT_H
