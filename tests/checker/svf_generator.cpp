@@ -58,6 +58,7 @@ private:
     std::string word(const std::string &lower);
     std::string hexText(const Bits &value, bool quirks);
     Bits randomBits(uint64_t length, unsigned onesPercent);
+    Bits maskBits(uint64_t length);
     void emit(const std::string &command);
     void comment();
 
@@ -95,6 +96,21 @@ Bits Generator::randomBits(uint64_t length, unsigned onesPercent) {
     Bits bits(length);
     const uint64_t kind = m_random.below(10);
     for (uint64_t i = 0; i < length; ++i) bits[i] = kind == 0 ? false : kind == 1 ? true : m_random.chance(onesPercent);
+    return bits;
+}
+
+// MASK values: those of randomBits, or blocks of 32 to 256 bits (or two
+// halves) each all ones, all zeros or random, so that the pieces of a split
+// scan get masks that differ from piece to piece.
+Bits Generator::maskBits(uint64_t length) {
+    if (!m_random.chance(40)) return randomBits(length, 70);
+    Bits bits(length);
+    const uint64_t block = m_random.chance(25) ? (length + 1) / 2 : uint64_t{32} << m_random.below(4);
+    for (uint64_t start = 0; start < length; start += block) {
+        const uint64_t kind = m_random.below(3);
+        for (uint64_t i = start; i < std::min(length, start + block); ++i)
+            bits[i] = kind == 0 || (kind == 2 && m_random.chance(70));
+    }
     return bits;
 }
 
@@ -178,7 +194,7 @@ void Generator::scan(bool instruction) {
     const bool tdo = m_random.chance(instruction ? 20 : 55);
     if (tdo) operands.push_back({"tdo", hexText(randomBits(length, 50), quirks)});
     if ((tdo && m_random.chance(60)) || m_random.chance(10))
-        operands.push_back({"mask", hexText(randomBits(length, 70), quirks)});
+        operands.push_back({"mask", hexText(maskBits(length), quirks)});
     if (full && m_random.chance(15)) operands.push_back({"smask", hexText(randomBits(length, 70), quirks)});
     // Operands may come in any order.
     for (size_t i = operands.size(); i > 1; --i) std::swap(operands[i - 1], operands[m_random.below(i)]);
@@ -268,7 +284,7 @@ void Generator::earlierGroup() {
     const uint64_t scans = m_random.chance(5) ? m_random.between(250, 300) : m_random.between(1, 12);
     const bool tdo = m_random.chance(50);
     const std::string checks =
-        tdo ? cat({" TDO ", earlierValue(randomBits(length, 50)), " MASK ", earlierValue(randomBits(length, 60))}) : "";
+        tdo ? cat({" TDO ", earlierValue(randomBits(length, 50)), " MASK ", earlierValue(maskBits(length))}) : "";
     const std::string smask = earlierValue(Bits(length, true));
     Bits value = randomBits(length, 50);
     // The lowest 1 directly above a 0 is bit `low`; the data field is the

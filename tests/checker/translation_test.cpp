@@ -28,6 +28,7 @@ const OptionSet kTranslatorOptions[] = {
     {"default", ""},
     {"fpga", "-fpga"},
     {"fpga_rlen64", "-fpga -rlen 64"},
+    {"fpga_rlen256", "-fpga -rlen 256"},
     {"fpga_v2", "-fpga -v2"},
     {"fpga_inorder", "-fpga -inorder"},
     {"qwait", "-qwait"},
@@ -64,19 +65,47 @@ void expectEquivalent(const std::vector<fs::path> &svfFiles, const fs::path &str
     EXPECT_EQ(run.out.rfind("equivalent: ", 0), 0u) << what << "\n" << run.out;
 }
 
+// The TDO pieces of the split scans of a stream, and the QTDOMASK records
+// among the pieces (not before the first one).
+struct SplitTdo {
+    uint64_t pieces = 0, masksBetweenPieces = 0;
+};
+
+void countSplitTdo(const fs::path &stream, SplitTdo &count) {
+    qsvfcheck::StreamReader reader(stream.string());
+    bool inSplit = false;
+    for (qsvfcheck::Record record; reader.read(record);) {
+        const uint8_t op = record.opcode;
+        if (op >= qsvf::QSDRTDOB && op <= qsvf::QSDRTDOE) ++count.pieces;
+        if (op == qsvf::QTDOMASK && inSplit) ++count.masksBetweenPieces;
+        if (op == qsvf::QSDRB || op == qsvf::QSDRTDOB) inSplit = true;
+        if (op == qsvf::QSDRE || op == qsvf::QSDRTDOE) inSplit = false;
+    }
+}
+
+// The generated masks change from piece to piece in enough split scans.
+void expectSplitTdoCovered(const std::string &options, const SplitTdo &count) {
+    if (options.find("-fpga") == std::string::npos) return;
+    EXPECT_GE(count.pieces, 150u) << "TDO pieces of split scans";
+    EXPECT_GE(count.masksBetweenPieces, 50u) << "masks between TDO pieces";
+}
+
 class Translations : public ::testing::TestWithParam<OptionSet> {};
 
 TEST_P(Translations, GeneratedFilesAreEquivalent) {
     const OptionSet &set = GetParam();
     WorkFolder work(std::string("generated_") + set.name);
     const bool skipTdo = std::string(set.options) == "-s";
+    SplitTdo splitTdo;
     for (uint32_t seed = 1; seed <= kGeneratedFiles; ++seed) {
         const fs::path svf = work / ("seed" + std::to_string(seed) + ".svf");
         const fs::path qsvf = work / ("seed" + std::to_string(seed) + ".qsvf");
         writeFile(svf, generateSvf(seed, SvfDialect::Full));
         ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
         expectEquivalent({svf}, qsvf, skipTdo, "seed " + std::to_string(seed) + ", svf2qsvf " + set.options);
+        countSplitTdo(qsvf, splitTdo);
     }
+    expectSplitTdoCovered(set.options, splitTdo);
 }
 
 TEST_P(Translations, CorpusFilesAreEquivalent) {
@@ -131,6 +160,7 @@ TEST_P(EarlierTranslations, GeneratedFilesAreEquivalent) {
     const OptionSet &set = GetParam();
     WorkFolder work(std::string("earlier_") + set.name);
     uint64_t incrementScans = 0;
+    SplitTdo splitTdo;
     for (uint32_t seed = 1; seed <= 60; ++seed) {
         const fs::path svf = work / ("seed" + std::to_string(seed) + ".svf");
         const fs::path qsvf = work / ("seed" + std::to_string(seed) + ".qsvf");
@@ -143,7 +173,9 @@ TEST_P(EarlierTranslations, GeneratedFilesAreEquivalent) {
         qsvfcheck::StreamReader reader(qsvf.string());
         for (qsvfcheck::Record record; reader.read(record);)
             if (record.opcode == qsvf::QSDRINC) incrementScans += record.fields.size();
+        countSplitTdo(qsvf, splitTdo);
     }
+    expectSplitTdoCovered(set.options, splitTdo);
     // The compressed streams hold QSDRINC runs, long ones among them.
     if (std::string(set.options).find("-nc") == std::string::npos)
         EXPECT_GE(incrementScans, 500u) << "QSDRINC scans played";
@@ -156,6 +188,7 @@ const OptionSet kEarlierOptions[] = {
     {"nc", "-nc"},
     {"fpga", "-fpga"},
     {"fpga_nc", "-fpga -nc"},
+    {"fpga_rlen256", "-fpga -rlen 256"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Options, EarlierTranslations, ::testing::ValuesIn(kEarlierOptions),
@@ -192,6 +225,8 @@ bool isUnsplitScan(uint8_t op) {
     return op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO;
 }
 
+bool isTdoPiece(uint8_t op) { return op >= qsvf::QSDRTDOB && op <= qsvf::QSDRTDOE; }
+
 // Every change of every kind that alters what the stream does, for streams
 // of files in which every TDI bit counts and every RUNTEST follows a scan.
 std::vector<Mutation> candidateChanges(const fs::path &stream) {
@@ -227,7 +262,7 @@ std::vector<Mutation> candidateChanges(const fs::path &stream) {
             for (uint64_t bit = 0; bit < bits; bit += 1 + bits / 3)
                 changes.push_back(flipBit(Change::TdiBit, start, bits, bit));
             if (isUnsplitScan(op) && bits > 0) changes.push_back({Change::DropScan, record.offset, size});
-            if (op == qsvf::QSDRTDO && mask) {
+            if ((op == qsvf::QSDRTDO || isTdoPiece(op)) && mask) {
                 const qsvfcheck::BitVector &compared = records[*mask].vectors[0];
                 for (uint64_t bit = 0; bit < bits && bit < compared.size(); ++bit)
                     if (compared.bit(bit)) {
@@ -237,7 +272,14 @@ std::vector<Mutation> candidateChanges(const fs::path &stream) {
             }
         } else if (op == qsvf::QTDOMASK) {
             mask = i;
-            if (const qsvfcheck::Record *scan = nextScan(qsvf::QTDOMASK, true)) {
+            // The first unsplit DR scan or TDO piece compared under the mask.
+            const qsvfcheck::Record *scan = nextScan(qsvf::QTDOMASK, true);
+            for (size_t j = i + 1; j < records.size() && &records[j] != scan && records[j].opcode != op; ++j)
+                if (isTdoPiece(records[j].opcode)) {
+                    scan = &records[j];
+                    break;
+                }
+            if (scan) {
                 const uint64_t bits = std::min(record.vectors[0].size(), scan->vectors[0].size());
                 changes.push_back(
                     flipBit(Change::MaskBit, record.offset + 1, record.vectors[0].size(), bits - 1 - bits / 2));
@@ -276,8 +318,8 @@ TEST(Mutations, EverySingleChangeIsReported) {
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         const fs::path svf = work / ("seed" + std::to_string(seed) + ".svf");
         writeFile(svf, generateSvf(seed, SvfDialect::EveryBitCounts));
-        for (const char *options : {"", "-qwait"}) {
-            const fs::path qsvf = work / ("seed" + std::to_string(seed) + (*options ? "_qwait" : "") + ".qsvf");
+        for (const char *options : {"", "-qwait", "-fpga -rlen 64"}) {
+            const fs::path qsvf = work / ("seed" + std::to_string(seed) + "_" + std::to_string(words(options).size()) + ".qsvf");
             ASSERT_EQ(translate(options, svf, qsvf), 0) << svf;
             const std::string what = "seed " + std::to_string(seed) + ", svf2qsvf " + options;
             expectEquivalent({svf}, qsvf, false, what);
