@@ -83,6 +83,19 @@ TEST(QsvfWalker, CountsSplitPiecesAsOneScan) {
     EXPECT_EQ(walk.scanWaits, (std::vector<uint64_t>{12}));
 }
 
+TEST(QsvfWalker, TakesMasksBetweenTdoPieces) {
+    // 28 bits at record length 8: QSDRSIZE 8, QTDOMASK, QSDRTDOB, QSDRTDOC,
+    // QTDOMASK, QSDRTDOC, QSDRSIZE 4, QTDOMASK, QSDRTDOE.
+    const std::vector<uint8_t> stream = {0x07, 0x00, 0x08, 0,    0,    0,    8,    0x01, 0xFF, 0x0F, 0x01,
+                                         0x02, 0x10, 0x03, 0x04, 0x01, 0x0F, 0x10, 0x05, 0x06, 0x08, 0,
+                                         0,    0,    4,    0x01, 0x01, 0x11, 0x07, 0x05, 0x00};
+    QsvfWalk walk = walkQsvf(stream);
+    ASSERT_TRUE(walk.ok) << walk.error;
+    EXPECT_EQ(walk.splitScans, 1u);
+    EXPECT_EQ(walk.splitTdoPieces, 4u);
+    EXPECT_EQ(walk.drBits, 28u);
+}
+
 TEST(QsvfWalker, RejectsBrokenStreams) {
     const std::vector<std::vector<uint8_t>> broken = {
         {},                                            // nothing at all
@@ -99,6 +112,10 @@ TEST(QsvfWalker, RejectsBrokenStreams) {
         {0x07, 0x20, 0x08, 0, 0, 0, 8, 0x0E, 0x01, 0x00},                // QSDRE without QSDRB
         {0x07, 0x20, 0x08, 0, 0, 0, 8, 0x0C, 0x01, 0x03, 0x01, 0x00},    // QSDR inside a split scan
         {0x07, 0x20, 0x08, 0, 0, 0, 8, 0x0C, 0x01, 0x11, 0x01, 0x01, 0x00},  // pieces of both kinds
+        {0x07, 0x20, 0x08, 0, 0, 0, 8, 0x0F, 0x01, 0x01, 0x08, 0, 0, 0, 1, 0x11, 0x01, 0x01, 0x00},  // no mask
+        {0x07, 0x20, 0x08, 0, 0, 0, 8, 0x01, 0xFF, 0x0F, 0x01, 0x01, 0x08, 0, 0, 0, 1, 0x11, 0x01, 0x01,
+         0x00},  // the last piece of 1 bit under the mask of 8 bits
+        {0x07, 0x20, 0x08, 0, 0, 0, 8, 0x0C, 0x01, 0x01, 0xFF, 0x0E, 0x01, 0x00},  // mask between plain pieces
         {0x07, 0x20, 0x16, 'a', 'b'},                  // QCOMMENT without its 0 byte
         {0x07, 0x20, 0x07, 0x20, 0x00},                // a second QREPEAT
     };
@@ -196,7 +213,8 @@ TEST_P(CorpusFile, TranslatesAndWalksCleanly) {
         if (waited + 5 < asked) break;  // enough said
     }
     std::cout << run.file.filename().string() << (run.fpga ? " -fpga" : "") << ": " << waited << " of " << asked
-              << " RUNTESTs after a scan reach the stream\n";
+              << " RUNTESTs after a scan reach the stream, " << walk.splitTdoPieces
+              << " TDO pieces of split scans under masks of their length\n";
     if (run.fpga) {
         EXPECT_EQ(walk.splitScans, census.drLongerThan128);
         EXPECT_LE(walk.longestUnsplitDr, 128u);

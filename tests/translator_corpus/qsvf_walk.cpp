@@ -33,7 +33,7 @@ bool splitHasTdo(uint8_t op) { return op >= qsvf::QSDRTDOB && op <= qsvf::QSDRTD
 QsvfWalk walkQsvf(const std::vector<uint8_t> &bytes) {
     QsvfWalk walk;
     Reader in{bytes};
-    std::optional<uint64_t> drLength;
+    std::optional<uint64_t> drLength, maskLength;
     bool inSplit = false, splitTdo = false, complete = false;
     uint64_t runTestCount = 0, longValue = 0;
     bool afterScan = false;  // nothing but waits, lengths and comments since the last scan
@@ -51,7 +51,8 @@ QsvfWalk walkQsvf(const std::vector<uint8_t> &bytes) {
         if (op == qsvf::QRESET || op == qsvf::QIDLE || op == qsvf::QSETSDRMASKS || op == qsvf::QSDRINC)
             return fail(at, std::string(info->mnemonic) + " is never written by the translator");
         if ((at == 0) != (op == qsvf::QREPEAT)) return fail(at, "QREPEAT must be the first record and only there");
-        if (inSplit && !isSplitMiddle(op) && !isSplitLast(op) && op != qsvf::QSDRSIZE)
+        if (inSplit && !isSplitMiddle(op) && !isSplitLast(op) && op != qsvf::QSDRSIZE &&
+            !(op == qsvf::QTDOMASK && splitTdo))
             return fail(at, std::string(info->mnemonic) + " inside a split scan");
         if (!inSplit && (isSplitMiddle(op) || isSplitLast(op)))
             return fail(at, std::string(info->mnemonic) + " without a first piece");
@@ -105,6 +106,14 @@ QsvfWalk walkQsvf(const std::vector<uint8_t> &bytes) {
             }
         }
         walk.records++;
+        if (op == qsvf::QTDOMASK) maskLength = drLength;
+        if (splitHasTdo(op)) {
+            if (maskLength != drLength)
+                return fail(at, std::string(info->mnemonic) + " of " + std::to_string(*drLength) + " bits under " +
+                                    (maskLength ? "a QTDOMASK of " + std::to_string(*maskLength) + " bits"
+                                                : std::string("no QTDOMASK")));
+            walk.splitTdoPieces++;
+        }
         const bool emptyDrScan = op == qsvf::QSDR && *drLength == 0;
         if (op == qsvf::QRUNTEST) runTestCount = longValue;
         if ((op == qsvf::QWAIT || emptyDrScan) && afterScan)

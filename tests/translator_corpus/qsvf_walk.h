@@ -2,7 +2,8 @@
 // the opcode table of qsvf_format.h, checks the layout rules every stream of
 // the translator keeps (QREPEAT first, exactly one QCOMPLETE as the last byte,
 // a QSDRSIZE before any DR vector, operands inside the file, split scans made
-// of one first piece, middle pieces and one last piece) and counts what it saw.
+// of one first piece, middle pieces and one last piece, every TDO piece under
+// a QTDOMASK of its own length) and counts what it saw.
 #ifndef TRANSLATOR_CORPUS_QSVF_WALK_H
 #define TRANSLATOR_CORPUS_QSVF_WALK_H
 
@@ -18,6 +19,7 @@ struct QsvfWalk {
     uint64_t irBits = 0;          // their lengths added up
     uint64_t drScans = 0;         // unsplit QSDR and QSDRTDO records
     uint64_t splitScans = 0;      // split scans (one QSDRB or QSDRTDOB each)
+    uint64_t splitTdoPieces = 0;  // QSDRTDOB, QSDRTDOC and QSDRTDOE records
     uint64_t drBits = 0;          // bits of all DR scans, split pieces included
     uint64_t longestUnsplitDr = 0;
     uint64_t records = 0;
