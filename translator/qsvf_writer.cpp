@@ -315,8 +315,9 @@ void writeSdr(int kind) {
     if (testTdo) mask = combinedMask(scan);
     if (!split) {
         if (!testTdo) {
-            // No mask remembered: a zero mask stands, unless a split scan has
-            // changed the length since it was written.
+            // With no mask remembered, the zero mask written last stands;
+            // it serves when it has this scan's length (a split scan sets
+            // the DR length without writing a mask).
             if (!(pSdrMask == nullptr && total == sizeBefore && total == lSdrMaskSize)) {
                 pSdrMask.reset();
                 writeTdoMask(nullptr, 0, total);

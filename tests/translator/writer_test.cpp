@@ -133,11 +133,16 @@ TEST_F(WriterTest, FpgaSplitOf300BitsWithTdo) {
     for (int d = 74; d >= 0; --d) digits += "0123456789abcdef"[d % 16];
     pendSdr(300, value(300, digits), value(300, "0"), value(300, "1"));
     writeSdr(1);
+    // MASK 1: each piece under its own part, bit 0 only in the first.
     std::string z32(32, '0');
     EXPECT_EQ(listing(),
               "QSDRSIZE 0x00000080\n"
+              "QTDOMASK 0x" + std::string(31, '0') + "1\n"
               "QSDRTDOB 0xfedcba9876543210fedcba9876543210 0x" + z32 + "\n"
+              "QTDOMASK 0x" + z32 + "\n"
               "QSDRTDOC 0xfedcba9876543210fedcba9876543210 0x" + z32 + "\n"
               "QSDRSIZE 0x0000002C\n"
+              "QTDOMASK 0x000000000000\n"
               "QSDRTDOE 0x0a9876543210 0x000000000000\n");
+    EXPECT_EQ(lSdrMaskSize, 44);
 }
