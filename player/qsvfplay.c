@@ -44,10 +44,10 @@ static uint32_t bytesOf(uint32_t bits) { return bits / 8 + ((bits & 7) != 0); }
 
 /* ---- the buffer: increment masks, TDO mask, kept expected TDO, then the record */
 
-static uint32_t incrementBytes(const qsvfplay *p) { return bytesOf(p->increment_bits); }
-static uint32_t maskAt(const qsvfplay *p) { return 2 * incrementBytes(p); }
-static uint32_t expectedAt(const qsvfplay *p) { return maskAt(p) + bytesOf(p->mask_bits); }
-static uint32_t recordAt(const qsvfplay *p) { return expectedAt(p) + bytesOf(p->expected_bits); }
+static uint32_t incrementBytes(const qsvfplay_state *p) { return bytesOf(p->increment_bits); }
+static uint32_t maskAt(const qsvfplay_state *p) { return 2 * incrementBytes(p); }
+static uint32_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + bytesOf(p->mask_bits); }
+static uint32_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + bytesOf(p->expected_bits); }
 
 static void reverse(uint8_t *at, uint32_t n) {
     uint8_t *end = at + n;
@@ -81,7 +81,7 @@ static int take(uint32_t *room, uint32_t n) {
 
 /* ---- reading */
 
-static int readBytes(qsvfplay *p, uint8_t *to, uint32_t n) {
+static int readBytes(qsvfplay_state *p, uint8_t *to, uint32_t n) {
     while (n) {
         size_t got = p->io->read(p->ctx, to, n);
         if (got == 0) return 0;
@@ -93,7 +93,7 @@ static int readBytes(qsvfplay *p, uint8_t *to, uint32_t n) {
     return 1;
 }
 
-static int readInteger(qsvfplay *p, unsigned n, uint32_t *value) {
+static int readInteger(qsvfplay_state *p, unsigned n, uint32_t *value) {
     uint8_t bytes[4];
     unsigned i;
     if (!readBytes(p, bytes, n)) return 0;
@@ -104,7 +104,7 @@ static int readInteger(qsvfplay *p, unsigned n, uint32_t *value) {
 
 /* Reads a vector of `bits` bits and turns it into shift order, the bits
    above its length cleared. */
-static int readVector(qsvfplay *p, uint8_t *at, uint32_t bits) {
+static int readVector(qsvfplay_state *p, uint8_t *at, uint32_t bits) {
     uint32_t n = bytesOf(bits);
     if (!readBytes(p, at, n)) return 0;
     reverse(at, n);
@@ -114,33 +114,33 @@ static int readVector(qsvfplay *p, uint8_t *at, uint32_t bits) {
 
 /* ---- pins */
 
-static void clock1(qsvfplay *p, int tms) {
+static void clock1(qsvfplay_state *p, int tms) {
     uint8_t next = kNext[p->tap];
     p->tap = (uint8_t)(tms ? next >> 4 : next & 15);
     p->io->clock(p->ctx, tms, 0);
 }
 
-static void walk(qsvfplay *p, uint16_t steps) {
+static void walk(qsvfplay_state *p, uint16_t steps) {
     unsigned n = steps & 7, i;
     for (i = 0; i < n; ++i) clock1(p, (steps >> (3 + i)) & 1);
 }
 
 /* Walks from the resting state to target (a kWalks column); 0 when the
    TAP does not rest in a stable state. */
-static int walkTo(qsvfplay *p, int target) {
+static int walkTo(qsvfplay_state *p, int target) {
     int from = stableIndex(p->tap);
     if (from < 0) return 0;
     walk(p, kWalks[from][target]);
     return 1;
 }
 
-static void waitClocks(qsvfplay *p, uint32_t count, int tms) {
+static void waitClocks(qsvfplay_state *p, uint32_t count, int tms) {
     while (count--) p->io->clock(p->ctx, tms, 0);
 }
 
 /* Shifts `bits` bits from the shift state; with `last` TMS is high on the
    last one.  TDO goes to `tdo` unless it is null. */
-static void shiftBits(qsvfplay *p, const uint8_t *tdi, uint8_t *tdo, uint32_t bits, int last) {
+static void shiftBits(qsvfplay_state *p, const uint8_t *tdi, uint8_t *tdo, uint32_t bits, int last) {
     const qsvfplay_io *io = p->io;
     uint32_t whole = (last ? bits - 1 : bits) / 8, j = 0;
     if (io->shift && whole) {
@@ -159,12 +159,12 @@ static void shiftBits(qsvfplay *p, const uint8_t *tdi, uint8_t *tdo, uint32_t bi
 }
 
 /* From Exit1 to the end state of the register. */
-static void leaveShift(qsvfplay *p, int instruction) {
+static void leaveShift(qsvfplay_state *p, int instruction) {
     if ((instruction ? p->end_ir : p->end_dr) == QSVF_STATE_IDLE) clock1(p, 1);
     clock1(p, 0);
 }
 
-static void runTest(qsvfplay *p) {
+static void runTest(qsvfplay_state *p) {
     if (!p->run_test) return;
     if (p->tap != QSVF_STATE_IDLE) walkTo(p, 1);
     waitClocks(p, p->run_test, 0);
@@ -174,7 +174,7 @@ static void runTest(qsvfplay *p) {
 
 /* Compares what was read with the expected bits under the standing mask;
    1 when a compared bit differs. */
-static int differs(qsvfplay *p, const uint8_t *expected, uint32_t expectedBits, const uint8_t *read,
+static int differs(qsvfplay_state *p, const uint8_t *expected, uint32_t expectedBits, const uint8_t *read,
                    uint32_t bits) {
     const uint8_t *mask = p->buf + maskAt(p);
     uint32_t limit = bits < p->mask_bits ? bits : p->mask_bits;
@@ -193,7 +193,7 @@ static int differs(qsvfplay *p, const uint8_t *expected, uint32_t expectedBits, 
 
 /* One unsplit scan with its wait, repeated while its comparison fails and
    repeats are left.  `expected` is null for a scan that compares nothing. */
-static int playScan(qsvfplay *p, int instruction, const uint8_t *tdi, uint32_t bits, const uint8_t *expected,
+static int playScan(qsvfplay_state *p, int instruction, const uint8_t *tdi, uint32_t bits, const uint8_t *expected,
                     uint32_t expectedBits) {
     uint8_t *read = expected && p->mask_bits ? p->buf + p->size - bytesOf(bits) : 0;
     unsigned tries = 0;
@@ -215,7 +215,7 @@ static int playScan(qsvfplay *p, int instruction, const uint8_t *tdi, uint32_t b
 }
 
 /* The scan after `tdi` in a QSDRINC run. */
-static void nextIncrement(qsvfplay *p, uint8_t *tdi, const uint8_t *field) {
+static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field) {
     const uint8_t *address = p->buf, *data = p->buf + incrementBytes(p);
     uint32_t n = bytesOf(p->dr_bits), masks = incrementBytes(p), j, i, used = 0;
     uint32_t limit = p->dr_bits < p->increment_bits ? p->dr_bits : p->increment_bits;
@@ -235,7 +235,7 @@ static void nextIncrement(qsvfplay *p, uint8_t *tdi, const uint8_t *field) {
     }
 }
 
-static int playIncrements(qsvfplay *p, uint32_t room) {
+static int playIncrements(qsvfplay_state *p, uint32_t room) {
     uint32_t b = bytesOf(p->dr_bits), at = recordAt(p), bits = 0, fieldBytes, j, count;
     const uint8_t *data = p->buf + incrementBytes(p);
     uint8_t *tdi = p->buf + at, *fields;
@@ -259,7 +259,7 @@ static int playIncrements(qsvfplay *p, uint32_t room) {
 }
 
 /* One piece of a split scan. */
-static int playPiece(qsvfplay *p, unsigned opcode, uint32_t room) {
+static int playPiece(qsvfplay_state *p, unsigned opcode, uint32_t room) {
     int withTdo = opcode >= QSVF_QSDRTDOB, first = opcode == QSVF_QSDRB || opcode == QSVF_QSDRTDOB;
     int last = opcode == QSVF_QSDRE || opcode == QSVF_QSDRTDOE;
     uint32_t b = bytesOf(p->dr_bits), at = recordAt(p);
@@ -283,7 +283,7 @@ static int playPiece(qsvfplay *p, unsigned opcode, uint32_t room) {
 
 /* ---- moves */
 
-static int moveTo(qsvfplay *p, unsigned state) {
+static int moveTo(qsvfplay_state *p, unsigned state) {
     uint8_t next = kNext[p->tap];
     int to = stableIndex(state);
     if ((next & 15) == state) clock1(p, 0);
@@ -292,7 +292,7 @@ static int moveTo(qsvfplay *p, unsigned state) {
     return QSVFPLAY_MORE;
 }
 
-static int playWait(qsvfplay *p) {
+static int playWait(qsvfplay_state *p) {
     uint8_t states[2];
     uint32_t count;
     int wait, end;
@@ -313,7 +313,7 @@ static int betweenPieces(unsigned opcode) {
            opcode == QSVF_QSDRSIZE || opcode == QSVF_QTDOMASK || opcode == QSVF_QCOMMENT;
 }
 
-static int playRecord(qsvfplay *p) {
+static int playRecord(qsvfplay_state *p) {
     uint8_t opcode;
     uint32_t value, room, b = bytesOf(p->dr_bits), at = recordAt(p);
     p->record = p->offset;
@@ -408,7 +408,7 @@ static int playRecord(qsvfplay *p) {
 
 /* ---- the interface */
 
-void qsvfplay_init(qsvfplay *player, const qsvfplay_io *io, void *ctx, uint8_t *buffer, uint32_t size) {
+void qsvfplay_init(qsvfplay_state *player, const qsvfplay_io *io, void *ctx, uint8_t *buffer, uint32_t size) {
     uint8_t *byte = (uint8_t *)player;
     size_t i;
     for (i = 0; i < sizeof *player; ++i) byte[i] = 0;
@@ -419,7 +419,7 @@ void qsvfplay_init(qsvfplay *player, const qsvfplay_io *io, void *ctx, uint8_t *
     player->end_ir = player->end_dr = QSVF_STATE_IDLE;
 }
 
-int qsvfplay_step(qsvfplay *player) {
+int qsvfplay_step(qsvfplay_state *player) {
     int i;
     if (player->status != QSVFPLAY_MORE) return player->status;
     if (!(player->flags & STARTED)) {
@@ -432,14 +432,14 @@ int qsvfplay_step(qsvfplay *player) {
     return player->status;
 }
 
-int qsvfplay_run(qsvfplay *player) {
+int qsvfplay_run(qsvfplay_state *player) {
     int status;
     while ((status = qsvfplay_step(player)) == QSVFPLAY_MORE) {
     }
     return status;
 }
 
-int qsvfplay_scan_vectors(const qsvfplay *player, qsvfplay_vectors *vectors) {
+int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vectors) {
     uint32_t opcode = player->opcode, b = bytesOf(player->dr_bits), at = recordAt(player);
     if (opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && opcode != QSVF_QSDRINC &&
         (opcode < QSVF_QSDRB || opcode > QSVF_QSDRTDOE))

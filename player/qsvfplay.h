@@ -3,7 +3,7 @@
    the pins are the caller's clock callback (one TCK with TMS and TDI,
    returning TDO), with an optional bulk shift for a hardware shift engine
    and an optional TRST line.  C99, also compiles as C++; no heap, no stdio,
-   no globals: the whole player is the caller's `qsvfplay` struct and the
+   no globals: the whole player is the caller's `qsvfplay_state` struct and the
    vector buffer the caller hands it.
 
    What the records do at the pins:
@@ -107,7 +107,7 @@ typedef struct qsvfplay_io {
 
 /* The player.  The caller owns it; the fields are readable at any time
    (the callbacks may read them during a play step). */
-typedef struct qsvfplay {
+typedef struct qsvfplay_state {
     const qsvfplay_io *io;
     void *ctx;
     uint8_t *buf;
@@ -128,7 +128,7 @@ typedef struct qsvfplay {
     uint8_t opcode;          /* of the record being played */
     uint8_t status;          /* QSVFPLAY_MORE while playing, then the end */
     uint8_t flags;           /* what has been set, and the start */
-} qsvfplay;
+} qsvfplay_state;
 
 /* The vectors of the DR scan being played, or of the one that failed, all
    in shift order.  `read` holds the TDO of the last bit shifted so far. */
@@ -138,15 +138,15 @@ typedef struct qsvfplay_vectors {
 } qsvfplay_vectors;
 
 /* Gets the player ready; nothing moves until the first step. */
-void qsvfplay_init(qsvfplay *player, const qsvfplay_io *io, void *ctx, uint8_t *buffer, uint32_t size);
+void qsvfplay_init(qsvfplay_state *player, const qsvfplay_io *io, void *ctx, uint8_t *buffer, uint32_t size);
 /* Plays the next record (the first step starts the TAP); returns
    QSVFPLAY_MORE or how the play ended, and that end again when called after it. */
-int qsvfplay_step(qsvfplay *player);
+int qsvfplay_step(qsvfplay_state *player);
 /* Plays to the end; returns how it ended (never QSVFPLAY_MORE). */
-int qsvfplay_run(qsvfplay *player);
+int qsvfplay_run(qsvfplay_state *player);
 /* The vectors of the current or failed DR scan; 0 when the record being
    played is no DR scan (then *vectors is unchanged), 1 otherwise. */
-int qsvfplay_scan_vectors(const qsvfplay *player, qsvfplay_vectors *vectors);
+int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vectors);
 
 #ifdef __cplusplus
 }
