@@ -283,12 +283,33 @@ static int playPiece(qsvfplay_state *p, unsigned opcode, uint32_t room) {
 
 /* ---- moves */
 
+/* The shortest walk to a state, through no shift state on the way. */
+static void walkShortest(qsvfplay_state *p, unsigned target) {
+    uint8_t from[QSVF_STATE_COUNT], queue[QSVF_STATE_COUNT], path[QSVF_STATE_COUNT];
+    unsigned head = 0, tail = 0, n = 0, s, tms;
+    for (s = 0; s < QSVF_STATE_COUNT; ++s) from[s] = 0xFF;
+    from[p->tap] = p->tap;
+    queue[tail++] = p->tap;
+    while (head < tail && from[target] == 0xFF) {
+        s = queue[head++];
+        for (tms = 0; tms < 2; ++tms) {
+            unsigned next = tms ? kNext[s] >> 4 : kNext[s] & 15;
+            if (from[next] == 0xFF && (next == target || (next != QSVF_STATE_DRSHIFT && next != QSVF_STATE_IRSHIFT))) {
+                from[next] = (uint8_t)s;
+                queue[tail++] = (uint8_t)next;
+            }
+        }
+    }
+    for (s = target; s != p->tap; s = from[s]) path[n++] = (uint8_t)s;
+    while (n--) clock1(p, (kNext[p->tap] >> 4) == path[n]);
+}
+
 static int moveTo(qsvfplay_state *p, unsigned state) {
     uint8_t next = kNext[p->tap];
     int to = stableIndex(state);
     if ((next & 15) == state) clock1(p, 0);
     else if ((next >> 4) == state) clock1(p, 1);
-    else if (to < 0 || !walkTo(p, to)) return QSVFPLAY_BAD_OPERAND;
+    else if (to < 0 || !walkTo(p, to)) walkShortest(p, state);
     return QSVFPLAY_MORE;
 }
 
