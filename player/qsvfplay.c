@@ -29,6 +29,14 @@ static const uint16_t kWalks[4][6] = {
 };
 enum { TO_DRSHIFT = 4, TO_IRSHIFT = 5 };
 
+/* How each state that is not stable is reached: from the stable state
+   (low 2 bits, a kWalks row) along its walk to kWalks column (next 3 bits)
+   for the number of clocks in the top 3 bits. */
+#define VIA(from, to, clocks) ((uint8_t)((from) | (to) << 2 | (clocks) << 5))
+static const uint8_t kVia[QSVF_STATE_COUNT] = {
+    0, 0, VIA(1, 2, 1), VIA(1, 2, 2), VIA(1, TO_DRSHIFT, 3), VIA(1, 2, 3), 0, VIA(2, 1, 1),
+    VIA(2, 1, 2), VIA(1, 3, 2), VIA(1, 3, 3), VIA(1, TO_IRSHIFT, 4), VIA(1, 3, 4), 0, VIA(3, 1, 1), VIA(3, 1, 2)};
+
 /* Index of a stable state in kWalks, or -1. */
 static int stableIndex(unsigned state) {
     switch (state) {
@@ -110,6 +118,19 @@ static int readVector(qsvfplay_state *p, uint8_t *at, uint32_t bits) {
     reverse(at, n);
     if (bits & 7) at[n - 1] &= (uint8_t)((1u << (bits & 7)) - 1);
     return 1;
+}
+
+/* Reads `count` vectors of the DR length at `at`, when they fit with
+   `reserve` more of that length behind them. */
+static int readDrVectors(qsvfplay_state *p, uint32_t at, unsigned count, unsigned reserve) {
+    uint32_t b = bytesOf(p->dr_bits), room = p->size - at;
+    unsigned i;
+    if (!(p->flags & DR_SET)) return QSVFPLAY_BAD_OPERAND;
+    for (i = 0; i < count + reserve; ++i)
+        if (!take(&room, b)) return QSVFPLAY_TOO_LONG;
+    for (i = 0; i < count; ++i)
+        if (!readVector(p, p->buf + at + i * b, p->dr_bits)) return QSVFPLAY_TRUNCATED;
+    return QSVFPLAY_MORE;
 }
 
 /* ---- pins */
@@ -235,8 +256,8 @@ static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field)
     }
 }
 
-static int playIncrements(qsvfplay_state *p, uint32_t room) {
-    uint32_t b = bytesOf(p->dr_bits), at = recordAt(p), bits = 0, fieldBytes, j, count;
+static int playIncrements(qsvfplay_state *p) {
+    uint32_t b = bytesOf(p->dr_bits), at = recordAt(p), bits = 0, fieldBytes, j, count, room;
     const uint8_t *data = p->buf + incrementBytes(p);
     uint8_t *tdi = p->buf + at, *fields;
     int status;
@@ -244,9 +265,12 @@ static int playIncrements(qsvfplay_state *p, uint32_t room) {
     for (j = 0; j < incrementBytes(p); ++j)
         for (count = data[j]; count; count &= count - 1) ++bits;
     fieldBytes = bytesOf(bits);
-    if (!take(&room, 2 * b)) return QSVFPLAY_TOO_LONG;
-    if (!readVector(p, tdi, p->dr_bits) || !readInteger(p, 1, &count)) return QSVFPLAY_TRUNCATED;
-    if (fieldBytes && count > room / fieldBytes) return QSVFPLAY_TOO_LONG;
+    status = readDrVectors(p, at, 1, 1);
+    if (status) return status;
+    if (!readInteger(p, 1, &count)) return QSVFPLAY_TRUNCATED;
+    room = p->size - at - 2 * b;
+    for (j = 0; j < count; ++j)
+        if (!take(&room, fieldBytes)) return QSVFPLAY_TOO_LONG;
     fields = tdi + b;
     for (j = 0; j < count; ++j)
         if (!readVector(p, fields + j * fieldBytes, bits)) return QSVFPLAY_TRUNCATED;
@@ -259,14 +283,13 @@ static int playIncrements(qsvfplay_state *p, uint32_t room) {
 }
 
 /* One piece of a split scan. */
-static int playPiece(qsvfplay_state *p, unsigned opcode, uint32_t room) {
+static int playPiece(qsvfplay_state *p, unsigned opcode) {
     int withTdo = opcode >= QSVF_QSDRTDOB, first = opcode == QSVF_QSDRB || opcode == QSVF_QSDRTDOB;
     int last = opcode == QSVF_QSDRE || opcode == QSVF_QSDRTDOE;
     uint32_t b = bytesOf(p->dr_bits), at = recordAt(p);
     uint8_t *tdi = p->buf + at, *read = withTdo && p->mask_bits ? p->buf + p->size - b : 0;
-    if (!take(&room, withTdo ? 3 * b : b)) return QSVFPLAY_TOO_LONG;
-    if (!readVector(p, tdi, p->dr_bits) || (withTdo && !readVector(p, tdi + b, p->dr_bits)))
-        return QSVFPLAY_TRUNCATED;
+    int status = readDrVectors(p, at, 1 + withTdo, withTdo);
+    if (status) return status;
     if (last && !p->dr_bits) return QSVFPLAY_BAD_SPLIT;
     if (first) {
         if (!walkTo(p, TO_DRSHIFT)) return QSVFPLAY_BAD_OPERAND;
@@ -283,33 +306,18 @@ static int playPiece(qsvfplay_state *p, unsigned opcode, uint32_t room) {
 
 /* ---- moves */
 
-/* The shortest walk to a state, through no shift state on the way. */
-static void walkShortest(qsvfplay_state *p, unsigned target) {
-    uint8_t from[QSVF_STATE_COUNT], queue[QSVF_STATE_COUNT], path[QSVF_STATE_COUNT];
-    unsigned head = 0, tail = 0, n = 0, s, tms;
-    for (s = 0; s < QSVF_STATE_COUNT; ++s) from[s] = 0xFF;
-    from[p->tap] = p->tap;
-    queue[tail++] = p->tap;
-    while (head < tail && from[target] == 0xFF) {
-        s = queue[head++];
-        for (tms = 0; tms < 2; ++tms) {
-            unsigned next = tms ? kNext[s] >> 4 : kNext[s] & 15;
-            if (from[next] == 0xFF && (next == target || (next != QSVF_STATE_DRSHIFT && next != QSVF_STATE_IRSHIFT))) {
-                from[next] = (uint8_t)s;
-                queue[tail++] = (uint8_t)next;
-            }
-        }
-    }
-    for (s = target; s != p->tap; s = from[s]) path[n++] = (uint8_t)s;
-    while (n--) clock1(p, (kNext[p->tap] >> 4) == path[n]);
-}
-
 static int moveTo(qsvfplay_state *p, unsigned state) {
     uint8_t next = kNext[p->tap];
     int to = stableIndex(state);
     if ((next & 15) == state) clock1(p, 0);
     else if ((next >> 4) == state) clock1(p, 1);
-    else if (to < 0 || !walkTo(p, to)) walkShortest(p, state);
+    else if (stableIndex(p->tap) < 0 || (to < 0 && !kVia[state])) return QSVFPLAY_BAD_OPERAND;
+    else if (to >= 0) walkTo(p, to);
+    else {
+        /* to the stable state before it, then on along that walk */
+        if (stableIndex(p->tap) != (kVia[state] & 3)) walkTo(p, kVia[state] & 3);
+        walk(p, (uint16_t)((kWalks[kVia[state] & 3][(kVia[state] >> 2) & 7] & ~7u) | kVia[state] >> 5));
+    }
     return QSVFPLAY_MORE;
 }
 
@@ -336,53 +344,33 @@ static int betweenPieces(unsigned opcode) {
 
 static int playRecord(qsvfplay_state *p) {
     uint8_t opcode;
-    uint32_t value, room, b = bytesOf(p->dr_bits), at = recordAt(p);
+    uint32_t value, b = bytesOf(p->dr_bits), at = recordAt(p);
+    int status;
     p->record = p->offset;
     if (!readBytes(p, &opcode, 1)) return QSVFPLAY_TRUNCATED;
     p->opcode = opcode;
-    room = p->size - at;
     if (opcode >= QSVF_OPCODE_COUNT) return QSVFPLAY_BAD_OPCODE;
     if ((p->flags & IN_SPLIT) ? !betweenPieces(opcode)
                               : (opcode >= QSVF_QSDRC && opcode <= QSVF_QSDRTDOE && opcode != QSVF_QSDRTDOB))
         return QSVFPLAY_BAD_SPLIT;
     switch (opcode) {
-    case QSVF_QTDOMASK:
-    case QSVF_QSDR:
-    case QSVF_QSDRTDO:
-    case QSVF_QSETSDRMASKS:
-    case QSVF_QSDRINC:
-    case QSVF_QSDRB:
-    case QSVF_QSDRC:
-    case QSVF_QSDRE:
-    case QSVF_QSDRTDOB:
-    case QSVF_QSDRTDOC:
-    case QSVF_QSDRTDOE:
-        if (!(p->flags & DR_SET)) return QSVFPLAY_BAD_OPERAND;
-        break;
-    default: break;
-    }
-    switch (opcode) {
     case QSVF_QCOMPLETE: return QSVFPLAY_COMPLETE;
     case QSVF_QTDOMASK:
-        if (!take(&room, b)) return QSVFPLAY_TOO_LONG;
-        if (!readVector(p, p->buf + at, p->dr_bits)) return QSVFPLAY_TRUNCATED;
+        if ((status = readDrVectors(p, at, 1, 0)) != QSVFPLAY_MORE) return status;
         replace(p->buf, maskAt(p), bytesOf(p->mask_bits), at, b);
         p->mask_bits = p->dr_bits;
         return QSVFPLAY_MORE;
     case QSVF_QSIR:
     case QSVF_QSIR2:
         if (!readInteger(p, opcode == QSVF_QSIR ? 1 : 2, &value)) return QSVFPLAY_TRUNCATED;
-        if (!take(&room, bytesOf(value))) return QSVFPLAY_TOO_LONG;
+        if (bytesOf(value) > p->size - at) return QSVFPLAY_TOO_LONG;
         if (!readVector(p, p->buf + at, value)) return QSVFPLAY_TRUNCATED;
         return playScan(p, 1, p->buf + at, value, 0, 0);
     case QSVF_QSDR:
-        if (!take(&room, 2 * b)) return QSVFPLAY_TOO_LONG;
-        if (!readVector(p, p->buf + at, p->dr_bits)) return QSVFPLAY_TRUNCATED;
+        if ((status = readDrVectors(p, at, 1, 1)) != QSVFPLAY_MORE) return status;
         return playScan(p, 0, p->buf + at, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
     case QSVF_QSDRTDO:
-        if (!take(&room, 3 * b)) return QSVFPLAY_TOO_LONG;
-        if (!readVector(p, p->buf + at, p->dr_bits) || !readVector(p, p->buf + at + b, p->dr_bits))
-            return QSVFPLAY_TRUNCATED;
+        if ((status = readDrVectors(p, at, 2, 1)) != QSVFPLAY_MORE) return status;
         replace(p->buf, expectedAt(p), bytesOf(p->expected_bits), at + b, b);
         p->expected_bits = p->dr_bits;
         at = recordAt(p);
@@ -399,14 +387,12 @@ static int playRecord(qsvfplay_state *p) {
         p->flags |= DR_SET;
         return QSVFPLAY_MORE;
     case QSVF_QSETSDRMASKS:
-        if (!take(&room, 2 * b)) return QSVFPLAY_TOO_LONG;
-        if (!readVector(p, p->buf + at, p->dr_bits) || !readVector(p, p->buf + at + b, p->dr_bits))
-            return QSVFPLAY_TRUNCATED;
+        if ((status = readDrVectors(p, at, 2, 0)) != QSVFPLAY_MORE) return status;
         replace(p->buf, 0, 2 * incrementBytes(p), at, 2 * b);
         p->increment_bits = p->dr_bits;
         p->flags |= MASKS_SET;
         return QSVFPLAY_MORE;
-    case QSVF_QSDRINC: return playIncrements(p, room);
+    case QSVF_QSDRINC: return playIncrements(p);
     case QSVF_QSTATE:
         if (!readInteger(p, 1, &value)) return QSVFPLAY_TRUNCATED;
         return value < QSVF_STATE_COUNT ? moveTo(p, value) : QSVFPLAY_BAD_OPERAND;
@@ -423,7 +409,7 @@ static int playRecord(qsvfplay_state *p) {
         while (opcode);
         return QSVFPLAY_MORE;
     case QSVF_QWAIT: return playWait(p);
-    default: return playPiece(p, opcode, room); /* QSDRB .. QSDRTDOE */
+    default: return playPiece(p, opcode); /* QSDRB .. QSDRTDOE */
     }
 }
 

@@ -27,18 +27,20 @@
      Shift-DR without shifting a bit).
    - QSTATE (and QRESET, QIDLE: QSTATE 0 and 1) takes the single step when the
      state is one TCK away (a stable state to itself is one step), otherwise
-     the stable-state path between two stable states, otherwise the shortest
-     walk that enters no shift state on the way (a stream that steps through
-     states one QSTATE at a time from a state where the TAP does not rest,
-     such as the end state of a RUNTEST, which QRUNTEST does not carry,
-     first walks there); QWAIT walks to its wait
+     the stable-state path between two stable states; to a state that is not
+     stable it walks to the stable state whose stable-state path passes it
+     (Run-Test/Idle for the Select, Capture, Shift and Exit1 states, the
+     pause state for Exit2 and Update), then along that path up to it.  So a
+     stream that steps through states one QSTATE at a time from a state where
+     the TAP does not rest (such as the end state of a RUNTEST, which
+     QRUNTEST does not carry) first walks there.  QWAIT walks to its wait
      state unless the TAP rests there, clocks the count there (TMS high in
      Test-Logic-Reset, low elsewhere), then walks to its end state.  The
      stable-state paths: Test-Logic-Reset to the others through Run-Test/Idle;
      Run-Test/Idle to Test-Logic-Reset through Select-DR and Select-IR; into a
      pause state through Select, Capture and Exit1; out of a pause state
-     through Exit2 and Update.  A scan or QWAIT from a state that is not
-     stable is an invalid stream.
+     through Exit2 and Update.  A scan, a QWAIT, or a QSTATE more than
+     one step away, from a state that is not stable is an invalid stream.
    - TDO: QSDRTDO keeps its expected value; QSDR, QSDRTDO and the scans of
      QSDRINC compare TDO with the kept value under the standing mask (the last
      QTDOMASK).  Each TDO piece of a split scan is compared with its own
