@@ -235,8 +235,9 @@ static int playScan(qsvfplay_state *p, int instruction, const uint8_t *tdi, uint
     }
 }
 
-/* The scan after `tdi` in a QSDRINC run. */
-static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field) {
+/* The scan after `tdi` in a QSDRINC run; the field is as in the stream,
+   `fieldBytes` bytes, its bit 0 the low bit of the last byte. */
+static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field, uint32_t fieldBytes) {
     const uint8_t *address = p->buf, *data = p->buf + incrementBytes(p);
     uint32_t n = bytesOf(p->dr_bits), masks = incrementBytes(p), j, i, used = 0;
     uint32_t limit = p->dr_bits < p->increment_bits ? p->dr_bits : p->increment_bits;
@@ -249,7 +250,7 @@ static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field)
     if (p->dr_bits & 7) tdi[n - 1] &= (uint8_t)((1u << (p->dr_bits & 7)) - 1);
     for (i = 0; i < limit; ++i) {
         if ((data[i >> 3] >> (i & 7)) & 1) {
-            unsigned bit = (field[used >> 3] >> (used & 7)) & 1;
+            unsigned bit = (field[fieldBytes - 1 - (used >> 3)] >> (used & 7)) & 1;
             tdi[i >> 3] = (uint8_t)((tdi[i >> 3] & ~(1u << (i & 7))) | bit << (i & 7));
             ++used;
         }
@@ -272,11 +273,10 @@ static int playIncrements(qsvfplay_state *p) {
     for (j = 0; j < count; ++j)
         if (!take(&room, fieldBytes)) return QSVFPLAY_TOO_LONG;
     fields = tdi + b;
-    for (j = 0; j < count; ++j)
-        if (!readVector(p, fields + j * fieldBytes, bits)) return QSVFPLAY_TRUNCATED;
+    if (!readBytes(p, fields, count * fieldBytes)) return QSVFPLAY_TRUNCATED;
     status = playScan(p, 0, tdi, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
     for (j = 0; j < count && status == QSVFPLAY_MORE; ++j) {
-        nextIncrement(p, tdi, fields + j * fieldBytes);
+        nextIncrement(p, tdi, fields + j * fieldBytes, fieldBytes);
         status = playScan(p, 0, tdi, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
     }
     return status;
@@ -353,6 +353,13 @@ static int playRecord(qsvfplay_state *p) {
     if ((p->flags & IN_SPLIT) ? !betweenPieces(opcode)
                               : (opcode >= QSVF_QSDRC && opcode <= QSVF_QSDRTDOE && opcode != QSVF_QSDRTDOB))
         return QSVFPLAY_BAD_SPLIT;
+    /* the integer operand that opens the record, read in one place */
+    value = 0;
+    if (((1ul << QSVF_QSIR | 1ul << QSVF_QREPEAT | 1ul << QSVF_QSTATE | 1ul << QSVF_QENDIR | 1ul << QSVF_QENDDR) >>
+             opcode & 1 && !readInteger(p, 1, &value)) ||
+        (opcode == QSVF_QSIR2 && !readInteger(p, 2, &value)) ||
+        ((1ul << QSVF_QRUNTEST | 1ul << QSVF_QSDRSIZE) >> opcode & 1 && !readInteger(p, 4, &value)))
+        return QSVFPLAY_TRUNCATED;
     switch (opcode) {
     case QSVF_QCOMPLETE: return QSVFPLAY_COMPLETE;
     case QSVF_QTDOMASK:
@@ -362,7 +369,6 @@ static int playRecord(qsvfplay_state *p) {
         return QSVFPLAY_MORE;
     case QSVF_QSIR:
     case QSVF_QSIR2:
-        if (!readInteger(p, opcode == QSVF_QSIR ? 1 : 2, &value)) return QSVFPLAY_TRUNCATED;
         if (bytesOf(value) > p->size - at) return QSVFPLAY_TOO_LONG;
         if (!readVector(p, p->buf + at, value)) return QSVFPLAY_TRUNCATED;
         return playScan(p, 1, p->buf + at, value, 0, 0);
@@ -375,15 +381,14 @@ static int playRecord(qsvfplay_state *p) {
         p->expected_bits = p->dr_bits;
         at = recordAt(p);
         return playScan(p, 0, p->buf + at, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
-    case QSVF_QRUNTEST: return readInteger(p, 4, &p->run_test) ? QSVFPLAY_MORE : QSVFPLAY_TRUNCATED;
+    case QSVF_QRUNTEST: p->run_test = value; return QSVFPLAY_MORE;
     case QSVF_QRESET:
     case QSVF_QIDLE: return moveTo(p, opcode == QSVF_QRESET ? QSVF_STATE_RESET : QSVF_STATE_IDLE);
     case QSVF_QREPEAT:
-        if (!readInteger(p, 1, &value)) return QSVFPLAY_TRUNCATED;
         p->repeat = (uint8_t)value;
         return QSVFPLAY_MORE;
     case QSVF_QSDRSIZE:
-        if (!readInteger(p, 4, &p->dr_bits)) return QSVFPLAY_TRUNCATED;
+        p->dr_bits = value;
         p->flags |= DR_SET;
         return QSVFPLAY_MORE;
     case QSVF_QSETSDRMASKS:
@@ -394,11 +399,9 @@ static int playRecord(qsvfplay_state *p) {
         return QSVFPLAY_MORE;
     case QSVF_QSDRINC: return playIncrements(p);
     case QSVF_QSTATE:
-        if (!readInteger(p, 1, &value)) return QSVFPLAY_TRUNCATED;
         return value < QSVF_STATE_COUNT ? moveTo(p, value) : QSVFPLAY_BAD_OPERAND;
     case QSVF_QENDIR:
     case QSVF_QENDDR:
-        if (!readInteger(p, 1, &value)) return QSVFPLAY_TRUNCATED;
         if (value > QSVF_END_PAUSE) return QSVFPLAY_BAD_OPERAND;
         if (opcode == QSVF_QENDIR) p->end_ir = value ? QSVF_STATE_IRPAUSE : QSVF_STATE_IDLE;
         else p->end_dr = value ? QSVF_STATE_DRPAUSE : QSVF_STATE_IDLE;
@@ -448,23 +451,15 @@ int qsvfplay_run(qsvfplay_state *player) {
 
 int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vectors) {
     uint32_t opcode = player->opcode, b = bytesOf(player->dr_bits), at = recordAt(player);
-    if (opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && opcode != QSVF_QSDRINC &&
-        (opcode < QSVF_QSDRB || opcode > QSVF_QSDRTDOE))
-        return 0;
-    vectors->tdi = player->buf + at;
+    int piece = opcode >= QSVF_QSDRB && opcode <= QSVF_QSDRTDOE;
+    uint8_t *buf = player->buf;
+    if (!piece && opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && opcode != QSVF_QSDRINC) return 0;
+    vectors->tdi = buf + at;
     vectors->bits = player->dr_bits;
-    vectors->mask = player->buf + maskAt(player);
+    vectors->mask = buf + maskAt(player);
     vectors->mask_bits = player->mask_bits;
-    vectors->read = player->buf + player->size - b;
-    if (opcode >= QSVF_QSDRTDOB) {
-        vectors->expected = player->buf + at + b;
-        vectors->expected_bits = player->dr_bits;
-    } else if (opcode >= QSVF_QSDRB) {
-        vectors->expected = 0;
-        vectors->expected_bits = 0;
-    } else {
-        vectors->expected = player->buf + expectedAt(player);
-        vectors->expected_bits = player->expected_bits;
-    }
+    vectors->read = buf + player->size - b;
+    vectors->expected = piece ? (opcode >= QSVF_QSDRTDOB ? buf + at + b : 0) : buf + expectedAt(player);
+    vectors->expected_bits = piece ? (opcode >= QSVF_QSDRTDOB ? player->dr_bits : 0) : player->expected_bits;
     return 1;
 }
