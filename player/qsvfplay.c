@@ -163,18 +163,15 @@ static void waitClocks(qsvfplay_state *p, uint32_t count, int tms) {
    last one.  TDO goes to `tdo` unless it is null. */
 static void shiftBits(qsvfplay_state *p, const uint8_t *tdi, uint8_t *tdo, uint32_t bits, int last) {
     const qsvfplay_io *io = p->io;
-    uint32_t whole = (last ? bits - 1 : bits) / 8, j = 0;
+    uint32_t whole = (last ? bits - 1 : bits) / 8, i = 0;
     if (io->shift && whole) {
         io->shift(p->ctx, tdi, tdo, whole);
-        j = whole;
+        i = whole * 8;
     }
-    for (; j * 8 < bits; ++j) {
-        unsigned in = tdi[j], out = 0, k, n = bits - j * 8 < 8 ? bits - j * 8 : 8;
-        for (k = 0; k < n; ++k) {
-            int tms = last && j * 8 + k + 1 == bits;
-            out |= (unsigned)(io->clock(p->ctx, tms, (in >> k) & 1) & 1) << k;
-        }
-        if (tdo) tdo[j] = (uint8_t)out;
+    for (; i < bits; ++i) {
+        unsigned m = 1u << (i & 7);
+        int out = io->clock(p->ctx, last && i + 1 == bits, (tdi[i >> 3] & m) != 0);
+        if (tdo) tdo[i >> 3] = (uint8_t)(out & 1 ? tdo[i >> 3] | m : tdo[i >> 3] & ~m);
     }
     if (last) p->tap = kNext[p->tap] >> 4;
 }
@@ -198,14 +195,14 @@ static void runTest(qsvfplay_state *p) {
 static int differs(qsvfplay_state *p, const uint8_t *expected, uint32_t expectedBits, const uint8_t *read,
                    uint32_t bits) {
     const uint8_t *mask = p->buf + maskAt(p);
-    uint32_t limit = bits < p->mask_bits ? bits : p->mask_bits;
-    uint32_t n = bytesOf(limit), e = bytesOf(expectedBits), j;
-    unsigned diff = 0;
-    for (j = 0; j < n; ++j) {
-        unsigned m = mask[j];
-        if (j * 8 + 8 > limit) m &= (1u << (limit - j * 8)) - 1;
-        diff |= ((j < e ? expected[j] : 0u) ^ read[j]) & m;
-        for (; m; m &= m - 1) ++p->compared;
+    uint32_t limit = bits < p->mask_bits ? bits : p->mask_bits, e = bytesOf(expectedBits), i;
+    int diff = 0;
+    for (i = 0; i < limit; ++i) {
+        unsigned m = 1u << (i & 7);
+        if (mask[i >> 3] & m) {
+            ++p->compared;
+            diff |= (((i >> 3) < e ? expected[i >> 3] : 0u) ^ read[i >> 3]) & m;
+        }
     }
     return diff != 0;
 }
