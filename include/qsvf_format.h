@@ -20,6 +20,55 @@
 #ifndef QSVF_FORMAT_H
 #define QSVF_FORMAT_H
 
+/* The values the C player shares with the programs: opcodes, state codes
+   and end-state operands, as plain C so that a C99 player can include this
+   header too.  The C++ names below take their values from these. */
+#define QSVF_QCOMPLETE 0
+#define QSVF_QTDOMASK 1
+#define QSVF_QSIR 2
+#define QSVF_QSDR 3
+#define QSVF_QRUNTEST 4
+#define QSVF_QRESET 5
+#define QSVF_QIDLE 6
+#define QSVF_QREPEAT 7
+#define QSVF_QSDRSIZE 8
+#define QSVF_QSDRTDO 9
+#define QSVF_QSETSDRMASKS 10
+#define QSVF_QSDRINC 11
+#define QSVF_QSDRB 12
+#define QSVF_QSDRC 13
+#define QSVF_QSDRE 14
+#define QSVF_QSDRTDOB 15
+#define QSVF_QSDRTDOC 16
+#define QSVF_QSDRTDOE 17
+#define QSVF_QSTATE 18
+#define QSVF_QENDIR 19
+#define QSVF_QENDDR 20
+#define QSVF_QSIR2 21
+#define QSVF_QCOMMENT 22
+#define QSVF_QWAIT 23
+#define QSVF_OPCODE_COUNT 24
+#define QSVF_STATE_RESET 0
+#define QSVF_STATE_IDLE 1
+#define QSVF_STATE_DRSELECT 2
+#define QSVF_STATE_DRCAPTURE 3
+#define QSVF_STATE_DRSHIFT 4
+#define QSVF_STATE_DREXIT1 5
+#define QSVF_STATE_DRPAUSE 6
+#define QSVF_STATE_DREXIT2 7
+#define QSVF_STATE_DRUPDATE 8
+#define QSVF_STATE_IRSELECT 9
+#define QSVF_STATE_IRCAPTURE 10
+#define QSVF_STATE_IRSHIFT 11
+#define QSVF_STATE_IREXIT1 12
+#define QSVF_STATE_IRPAUSE 13
+#define QSVF_STATE_IREXIT2 14
+#define QSVF_STATE_IRUPDATE 15
+#define QSVF_STATE_COUNT 16
+#define QSVF_END_IDLE 0
+#define QSVF_END_PAUSE 1
+
+#ifdef __cplusplus
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -29,34 +78,34 @@
 namespace qsvf {
 
 enum Opcode : uint8_t {
-    QCOMPLETE = 0,
-    QTDOMASK = 1,
-    QSIR = 2,
-    QSDR = 3,
-    QRUNTEST = 4,
-    QRESET = 5,  // known to the dumper only; no writer emits it
-    QIDLE = 6,   // known to the dumper only; no writer emits it
-    QREPEAT = 7,
-    QSDRSIZE = 8,
-    QSDRTDO = 9,
-    QSETSDRMASKS = 10,
-    QSDRINC = 11,
-    QSDRB = 12,
-    QSDRC = 13,
-    QSDRE = 14,
-    QSDRTDOB = 15,
-    QSDRTDOC = 16,
-    QSDRTDOE = 17,
-    QSTATE = 18,
-    QENDIR = 19,
-    QENDDR = 20,
-    QSIR2 = 21,
-    QCOMMENT = 22,
-    QWAIT = 23,
+    QCOMPLETE = QSVF_QCOMPLETE,
+    QTDOMASK = QSVF_QTDOMASK,
+    QSIR = QSVF_QSIR,
+    QSDR = QSVF_QSDR,
+    QRUNTEST = QSVF_QRUNTEST,
+    QRESET = QSVF_QRESET,  // known to the dumper only; no writer emits it
+    QIDLE = QSVF_QIDLE,   // known to the dumper only; no writer emits it
+    QREPEAT = QSVF_QREPEAT,
+    QSDRSIZE = QSVF_QSDRSIZE,
+    QSDRTDO = QSVF_QSDRTDO,
+    QSETSDRMASKS = QSVF_QSETSDRMASKS,
+    QSDRINC = QSVF_QSDRINC,
+    QSDRB = QSVF_QSDRB,
+    QSDRC = QSVF_QSDRC,
+    QSDRE = QSVF_QSDRE,
+    QSDRTDOB = QSVF_QSDRTDOB,
+    QSDRTDOC = QSVF_QSDRTDOC,
+    QSDRTDOE = QSVF_QSDRTDOE,
+    QSTATE = QSVF_QSTATE,
+    QENDIR = QSVF_QENDIR,
+    QENDDR = QSVF_QENDDR,
+    QSIR2 = QSVF_QSIR2,
+    QCOMMENT = QSVF_QCOMMENT,
+    QWAIT = QSVF_QWAIT,
 };
 
 // Number of opcodes in use (0 .. 23); 24 to 255 are unused.
-inline constexpr unsigned kOpcodeCount = 24;
+inline constexpr unsigned kOpcodeCount = QSVF_OPCODE_COUNT;
 
 // What one operand of a record is.
 enum class Operand : uint8_t {
@@ -121,25 +170,25 @@ inline constexpr uint32_t kMaxQsir2Bits = 65535;
 
 // The sixteen TAP controller states, by their code in QSTATE and QWAIT.
 enum TapStateCode : uint8_t {
-    STATE_RESET = 0,
-    STATE_IDLE = 1,
-    STATE_DRSELECT = 2,
-    STATE_DRCAPTURE = 3,
-    STATE_DRSHIFT = 4,
-    STATE_DREXIT1 = 5,
-    STATE_DRPAUSE = 6,
-    STATE_DREXIT2 = 7,
-    STATE_DRUPDATE = 8,
-    STATE_IRSELECT = 9,
-    STATE_IRCAPTURE = 10,
-    STATE_IRSHIFT = 11,
-    STATE_IREXIT1 = 12,
-    STATE_IRPAUSE = 13,
-    STATE_IREXIT2 = 14,
-    STATE_IRUPDATE = 15,
+    STATE_RESET = QSVF_STATE_RESET,
+    STATE_IDLE = QSVF_STATE_IDLE,
+    STATE_DRSELECT = QSVF_STATE_DRSELECT,
+    STATE_DRCAPTURE = QSVF_STATE_DRCAPTURE,
+    STATE_DRSHIFT = QSVF_STATE_DRSHIFT,
+    STATE_DREXIT1 = QSVF_STATE_DREXIT1,
+    STATE_DRPAUSE = QSVF_STATE_DRPAUSE,
+    STATE_DREXIT2 = QSVF_STATE_DREXIT2,
+    STATE_DRUPDATE = QSVF_STATE_DRUPDATE,
+    STATE_IRSELECT = QSVF_STATE_IRSELECT,
+    STATE_IRCAPTURE = QSVF_STATE_IRCAPTURE,
+    STATE_IRSHIFT = QSVF_STATE_IRSHIFT,
+    STATE_IREXIT1 = QSVF_STATE_IREXIT1,
+    STATE_IRPAUSE = QSVF_STATE_IRPAUSE,
+    STATE_IREXIT2 = QSVF_STATE_IREXIT2,
+    STATE_IRUPDATE = QSVF_STATE_IRUPDATE,
 };
 
-inline constexpr unsigned kTapStateCount = 16;
+inline constexpr unsigned kTapStateCount = QSVF_STATE_COUNT;
 
 // SVF name of each state (lower case), indexed by state code.
 inline constexpr std::array<std::string_view, kTapStateCount> kTapStateNames = {
@@ -154,8 +203,8 @@ constexpr std::optional<TapStateCode> tapStateFromName(std::string_view name) {
 }
 
 // End-state operands of QENDIR and QENDDR.
-inline constexpr uint8_t kEndStateIdle = 0;
-inline constexpr uint8_t kEndStatePause = 1;
+inline constexpr uint8_t kEndStateIdle = QSVF_END_IDLE;
+inline constexpr uint8_t kEndStatePause = QSVF_END_PAUSE;
 
 // What the merger puts between two joined streams: QENDIR idle, QENDDR idle,
 // QSTATE reset, QSTATE idle, QRUNTEST 0; with -v2 only QRUNTEST 0.
@@ -164,5 +213,7 @@ inline constexpr std::array<uint8_t, 13> kMergeSeparator = {
 inline constexpr std::array<uint8_t, 5> kMergeSeparatorV2 = {QRUNTEST, 0, 0, 0, 0};
 
 }  // namespace qsvf
+
+#endif  // __cplusplus
 
 #endif  // QSVF_FORMAT_H

@@ -1,0 +1,232 @@
+// The qsvfplay driver (see play_run.h): the library's callbacks on the host,
+// the summary line and the failure report.
+#include "play_run.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "pin_trace.h"
+#include "play_options.h"
+#include "qsvf_format.h"
+#include "qsvfplay.h"
+#include "remote_bitbang.h"
+#include "simulated_chain.h"
+#include "tap_tracker.h"
+#include "vcd_writer.h"
+
+namespace qsvfplay {
+
+namespace {
+
+// What the library's callbacks reach through their context pointer.
+struct Host {
+    const std::vector<uint8_t> *stream = nullptr;
+    size_t next = 0;
+    qsvfplay_state player{};
+    TapTracker tap;
+    Pins *pins = nullptr;
+    VcdWriter *vcd = nullptr;
+    PinTrace *trace = nullptr;
+    uint64_t clocks = 0, shifted = 0, records = 0;
+};
+
+size_t readStream(void *context, uint8_t *to, size_t max) {
+    Host &host = *static_cast<Host *>(context);
+    const size_t n = std::min(max, host.stream->size() - host.next);
+    std::memcpy(to, host.stream->data() + host.next, n);
+    host.next += n;
+    return n;
+}
+
+int clockPins(void *context, int tms, int tdi) {
+    Host &host = *static_cast<Host *>(context);
+    const uint8_t before = host.tap.state();
+    const bool tdo = host.pins->clock(tms, tdi, before);
+    host.tap.clock(tms);
+    ++host.clocks;
+    if (TapTracker::isShift(before)) ++host.shifted;
+    if (host.vcd) host.vcd->clock(tms, tdi, tdo);
+    if (host.trace) host.trace->clock(before, host.tap.state(), tdi, tdo);
+    return tdo;
+}
+
+void driveTrst(void *context, int asserted) {
+    Host &host = *static_cast<Host *>(context);
+    host.pins->trst(asserted);
+    if (host.vcd) host.vcd->trst(asserted);
+}
+
+constexpr qsvfplay_io kHostIo = {readStream, clockPins, nullptr, driveTrst};
+
+bool readFile(const std::string &name, std::vector<uint8_t> &bytes, std::string &error) {
+    std::FILE *file = std::fopen(name.c_str(), "rb");
+    if (!file) {
+        error = "cannot read " + name + ": " + std::strerror(errno);
+        return false;
+    }
+    uint8_t block[65536];
+    size_t n;
+    while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.insert(bytes.end(), block, block + n);
+    const bool failed = std::ferror(file);
+    std::fclose(file);
+    if (failed) error = "cannot read " + name;
+    return !failed;
+}
+
+// A vector of the buffer (shift order) as "0x" and the digits of its QSVF
+// value, the highest bit first.
+std::string hex(const uint8_t *bits, uint32_t length, uint32_t valid) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text = "0x";
+    for (uint32_t top = (length + 3) / 4; top-- > 0;) {
+        unsigned digit = 0;
+        for (unsigned k = 0; k < 4; ++k) {
+            const uint32_t i = top * 4 + k;
+            if (i < length && i < valid && ((bits[i >> 3] >> (i & 7)) & 1)) digit |= 1u << k;
+        }
+        text += kDigits[digit];
+    }
+    return text;
+}
+
+std::string mnemonic(uint8_t opcode) {
+    return opcode < qsvf::kOpcodeCount ? std::string(qsvf::kOpcodes[opcode].mnemonic) : std::to_string(opcode);
+}
+
+std::string failureReport(const qsvfplay_state &p) {
+    qsvfplay_vectors v{};
+    qsvfplay_scan_vectors(&p, &v);
+    const bool piece = p.opcode >= qsvf::QSDRB;
+    std::string report = "TDO comparison failed in " + mnemonic(p.opcode) + " at byte " + std::to_string(p.record) +
+                         ", scan " + std::to_string(p.scans) + ", after " + std::to_string(piece ? 0 : p.repeat) +
+                         (!piece && p.repeat == 1 ? " repeat" : " repeats");
+    for (uint32_t i = 0; i < v.bits && i < v.mask_bits; ++i) {
+        const auto bit = [i](const uint8_t *vector, uint32_t valid) {
+            return i < valid && ((vector[i >> 3] >> (i & 7)) & 1);
+        };
+        if (bit(v.mask, v.mask_bits) && bit(v.expected, v.expected_bits) != bit(v.read, v.bits)) {
+            report += ", first at bit " + std::to_string(i);
+            break;
+        }
+    }
+    report += "\n  expected " + hex(v.expected, v.bits, v.expected_bits) + "\n  read     " +
+              hex(v.read, v.bits, v.bits) + "\n  mask     " + hex(v.mask, v.bits, v.mask_bits);
+    return report;
+}
+
+std::string invalidReport(const qsvfplay_state &p, size_t streamSize) {
+    const std::string at = "byte " + std::to_string(p.record) + ": ";
+    const std::string record = mnemonic(p.opcode);
+    switch (p.status) {
+    case QSVFPLAY_TRUNCATED:
+        return p.record >= streamSize ? "the stream ends without QCOMPLETE"
+                                      : at + "the stream ends inside this " + record + " record";
+    case QSVFPLAY_BAD_OPCODE: return at + std::to_string(p.opcode) + " is not a QSVF opcode";
+    case QSVFPLAY_BAD_OPERAND:
+        return at + record + " cannot be played: a state code, end state or length out of range, no QSDRSIZE or "
+                             "QSETSDRMASKS before it, or the TAP does not rest in a stable state";
+    case QSVFPLAY_BAD_SPLIT: return at + record + " is out of place in a split scan";
+    default: return at + record + " does not fit the player's buffer";
+    }
+}
+
+int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
+    std::string error;
+    std::vector<uint8_t> stream;
+    if (!readFile(options.stream, stream, error)) {
+        err << "qsvfplay: " << error << '\n';
+        return kPlayInvalid;
+    }
+    Host host;
+    host.stream = &stream;
+    // Whatever the stream keeps and reads at one time is held in its own bytes.
+    std::vector<uint8_t> buffer(3 * stream.size() + 64);
+    qsvfplay_init(&host.player, &kHostIo, &host, buffer.data(), static_cast<uint32_t>(buffer.size()));
+
+    std::unique_ptr<Pins> pins;
+    SimulatedChain *chain = nullptr;
+    if (!options.remote.empty()) {
+        pins = RemoteBitbang::connect(options.remote, error);
+        if (!pins) {
+            err << "qsvfplay: remote_bitbang: " << error << '\n';
+            return kPlayInvalid;
+        }
+    } else {
+        auto simulated = std::make_unique<SimulatedChain>(options.chain, options.failAt, &host.player);
+        chain = simulated.get();
+        pins = std::move(simulated);
+    }
+    host.pins = pins.get();
+    VcdWriter vcd;
+    if (!options.vcd.empty()) {
+        if (!vcd.open(options.vcd, options.frequency, error)) {
+            err << "qsvfplay: " << error << '\n';
+            return kPlayInvalid;
+        }
+        host.vcd = &vcd;
+    }
+    PinTrace trace(out, &host.player);
+    if (options.trace) host.trace = &trace;
+
+    int status;
+    do {
+        if (chain) chain->startRecord();
+        status = qsvfplay_step(&host.player);
+        ++host.records;
+    } while (status == QSVFPLAY_MORE);
+    trace.finish();
+
+    const qsvfplay_state &p = host.player;
+    out << options.stream << ": " << (status == QSVFPLAY_COMPLETE ? "played to QCOMPLETE" : "stopped") << ": "
+        << host.records << " records, " << p.scans << " scans, " << host.shifted << " bits shifted, " << p.compared
+        << " TDO bits compared, " << p.repeats << " repeats, " << host.clocks << " TCK clocks, "
+        << static_cast<double>(host.clocks) / options.frequency << " s at " << options.frequency << " Hz\n";
+    out.flush();
+    int result = status == QSVFPLAY_COMPLETE ? kPlayComplete : status == QSVFPLAY_TDO_FAILED ? kPlayFailed : kPlayInvalid;
+    if (status == QSVFPLAY_TDO_FAILED) err << "qsvfplay: " << options.stream << ": " << failureReport(p) << '\n';
+    else if (status != QSVFPLAY_COMPLETE)
+        err << "qsvfplay: " << options.stream << ": " << invalidReport(p, stream.size()) << '\n';
+    if (!pins->finish(error)) {
+        err << "qsvfplay: " << error << '\n';
+        result = kPlayInvalid;
+    }
+    if (host.vcd && !vcd.close(error)) {
+        err << "qsvfplay: " << error << '\n';
+        result = kPlayInvalid;
+    }
+    return result;
+}
+
+}  // namespace
+
+int runQsvfplay(int argc, const char *const *argv, std::ostream &out, std::ostream &err) {
+    // As with every program of the tool set, --help and --version are
+    // answered when they are the only argument.
+    if (argc == 2 && std::string_view(argv[1]) == "--help") {
+        out << kUsage;
+        return kPlayComplete;
+    }
+    if (argc == 2 && std::string_view(argv[1]) == "--version") {
+        out << "qsvfplay (QSVF tools) " << QSVF_TOOLS_VERSION << '\n';
+        return kPlayComplete;
+    }
+    PlayOptions options;
+    if (const std::string error = parseOptions(argc, argv, options); !error.empty()) {
+        err << "qsvfplay: " << error << "\n" << kUsage;
+        return kPlayInvalid;
+    }
+    try {
+        return play(options, out, err);
+    } catch (const std::bad_alloc &) {
+        out.flush();
+        err << "qsvfplay: out of memory\n";
+    }
+    return kPlayInvalid;
+}
+
+}  // namespace qsvfplay

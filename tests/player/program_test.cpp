@@ -1,0 +1,170 @@
+// The qsvfplay program in-process: its command line and statuses, the
+// summary and failure lines, the simulated chain, the Value Change Dump,
+// and the remote_bitbang client against a small server in the test that
+// answers every TDO read with 1 and keeps every byte it is sent.
+#include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <netinet/in.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <thread>
+
+#include "play_run.h"
+#include "test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct PlayRun {
+    int status = -1;
+    std::string out, err;
+};
+
+PlayRun runPlay(std::vector<std::string> args) {
+    args.insert(args.begin(), "qsvfplay");
+    std::vector<const char *> argv;
+    for (const std::string &a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    PlayRun run;
+    run.status = qsvfplay::runQsvfplay(static_cast<int>(argv.size()), argv.data(), out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+TEST(Program, HelpVersionAndBadCommandLines) {
+    EXPECT_EQ(runPlay({"--version"}).out, "qsvfplay (QSVF tools) " QSVF_TOOLS_VERSION "\n");
+    const PlayRun help = runPlay({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage: qsvfplay ", 0), 0u);
+    WorkFolder work("player_program");
+    writeFile(work / "s.qsvf", bytesFromHex("07 00 00"));
+    const std::string s = (work / "s.qsvf").string();
+    for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
+             {}, {"--frequency", "0", s}, {"--chain", "3,,2", s}, {"--chain", "0", s}, {"--fail-at", "0", s},
+             {"--vcd"}, {"-x", s}, {s, s}, {"--chain", "4", "--remote-bitbang", "h:1", s}, {"--help", s}}) {
+        const PlayRun run = runPlay(args);
+        EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(run.err.find("Usage: qsvfplay"), std::string::npos);
+    }
+    EXPECT_EQ(runPlay({(work / "missing.qsvf").string()}).status, 2);
+}
+
+TEST(Program, SummaryFailureReportAndChain) {
+    WorkFolder work("player_summary");
+    // QREPEAT 0, QRUNTEST 2, QSIR of 4 bits: 5 start clocks, 5 to Shift-IR,
+    // 4 shifted, 2 to PlayRun-Test/Idle, 2 waited.
+    writeFile(work / "ir.qsvf", bytesFromHex("07 00 04 00 00 00 02 02 04 05 00"));
+    PlayRun run = runPlay({(work / "ir.qsvf").string()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, (work / "ir.qsvf").string() +
+                           ": played to QCOMPLETE: 4 records, 1 scans, 4 bits shifted, 0 TDO bits compared, 0 "
+                           "repeats, 18 TCK clocks, 1.8e-05 s at 1e+06 Hz\n");
+    // Two devices with IRs of 3 and 2 bits capture 1 0 0 and 1 0.
+    writeFile(work / "ir5.qsvf", bytesFromHex("02 05 00 00"));
+    run = runPlay({"--chain", "3,2", "--trace", (work / "ir5.qsvf").string()});
+    EXPECT_NE(run.out.find("0 QSIR: shift IR 5 bits, tdi 0x00, tdo 0x09\n"), std::string::npos) << run.out;
+    // QREPEAT 1, mask f, QSDRTDO expecting 5: the first compared scan reads
+    // the opposite bits, twice.
+    writeFile(work / "dr.qsvf", bytesFromHex("07 01 08 00 00 00 04 01 0F 09 00 05 00"));
+    run = runPlay({"--fail-at", "1", (work / "dr.qsvf").string()});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find(": stopped: 4 records, 1 scans, 8 bits shifted, 8 TDO bits compared, 1 repeats"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.err, "qsvfplay: " + (work / "dr.qsvf").string() +
+                           ": TDO comparison failed in QSDRTDO at byte 9, scan 1, after 1 repeat, first at bit 0\n"
+                           "  expected 0x5\n  read     0xa\n  mask     0xf\n");
+    EXPECT_EQ(runPlay({"--fail-at", "2", (work / "dr.qsvf").string()}).status, 0);
+    writeFile(work / "cut.qsvf", bytesFromHex("07 01 08 00 00"));
+    run = runPlay({(work / "cut.qsvf").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("byte 2: the stream ends inside this QSDRSIZE record"), std::string::npos) << run.err;
+}
+
+TEST(Program, ValueChangeDump) {
+    WorkFolder work("player_vcd");
+    writeFile(work / "s.qsvf", bytesFromHex("07 00 00"));
+    const fs::path vcd = work / "s.vcd";
+    ASSERT_EQ(runPlay({"--vcd", vcd.string(), (work / "s.qsvf").string()}).status, 0);
+    std::string clocks = "1\"\n#500000\n1!\n";
+    for (const char *i : {"1", "2", "3", "4"})
+        clocks += std::string("#") + i + "000000\n0!\n#" + i + "500000\n1!\n";
+    EXPECT_EQ(readFile(vcd), "$version qsvfplay (QSVF tools) " QSVF_TOOLS_VERSION
+                             " $end\n$timescale 1 ps $end\n$scope module jtag $end\n"
+                             "$var wire 1 ! tck $end\n$var wire 1 \" tms $end\n$var wire 1 # tdi $end\n"
+                             "$var wire 1 $ tdo $end\n$var wire 1 % trst $end\n$upscope $end\n$enddefinitions $end\n"
+                             "#0\n$dumpvars\n0!\n0\"\n0#\n0$\n1%\n$end\n" +
+                                 clocks + "#5000000\n");
+    // A dump that cannot be written is an error and leaves nothing behind.
+    EXPECT_EQ(runPlay({"--vcd", (work / "no" / "s.vcd").string(), (work / "s.qsvf").string()}).status, 2);
+    EXPECT_FALSE(fs::exists(work / "no"));
+}
+
+// One connection: every byte kept until 'Q' or the end, '1' for every 'R'.
+std::string serve(int listening) {
+    const int s = ::accept(listening, nullptr, nullptr);
+    std::string got;
+    char c;
+    while (s >= 0 && ::recv(s, &c, 1, 0) == 1) {
+        got += c;
+        if (c == 'R' && ::send(s, "1", 1, 0) != 1) break;
+        if (c == 'Q') break;
+    }
+    if (s >= 0) ::close(s);
+    return got;
+}
+
+PlayRun playRemote(const std::string &where, int listening, const fs::path &stream, std::string &sent) {
+    std::thread server([&] { sent = serve(listening); });
+    const PlayRun run = runPlay({"--remote-bitbang", where, stream.string()});
+    server.join();
+    return run;
+}
+
+TEST(Program, RemoteBitbangClient) {
+    WorkFolder work("player_remote");
+    const int tcp = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(tcp, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(tcp, 4), 0);
+    ASSERT_EQ(::getsockname(tcp, reinterpret_cast<sockaddr *>(&address), &length), 0);
+    const std::string where = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+
+    // QSIR of 2 bits, value 1: TRST released, five clocks of TMS high, the
+    // walk to Shift-IR, the two bits with a TDO read before each rising
+    // edge, the walk to PlayRun-Test/Idle, the end.
+    writeFile(work / "ir.qsvf", bytesFromHex("02 02 01 00"));
+    std::string sent;
+    EXPECT_EQ(playRemote(where, tcp, work / "ir.qsvf", sent).status, 0);
+    EXPECT_EQ(sent, "r2626262626" "0426260404" "1R5" "2R6" "2604" "Q");
+    // The server reads 1 on TDO: a scan expecting f passes, one expecting 0 fails.
+    writeFile(work / "ones.qsvf", bytesFromHex("08 00 00 00 04 01 0F 09 00 0F 00"));
+    writeFile(work / "zeros.qsvf", bytesFromHex("08 00 00 00 04 01 0F 09 00 00 00"));
+    EXPECT_EQ(playRemote(where, tcp, work / "ones.qsvf", sent).status, 0);
+    EXPECT_EQ(playRemote(where, tcp, work / "zeros.qsvf", sent).status, 1);
+    ::close(tcp);
+
+    const int local = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un path{};
+    path.sun_family = AF_UNIX;
+    const std::string name = (work / "bitbang.sock").string();
+    ASSERT_LT(name.size(), sizeof path.sun_path);
+    std::copy(name.begin(), name.end(), path.sun_path);
+    ASSERT_EQ(::bind(local, reinterpret_cast<sockaddr *>(&path), sizeof path), 0);
+    ASSERT_EQ(::listen(local, 1), 0);
+    EXPECT_EQ(playRemote(name, local, work / "ones.qsvf", sent).status, 0);
+    EXPECT_EQ(sent.back(), 'Q');
+    ::close(local);
+    // Nobody listening: status 2.
+    EXPECT_EQ(runPlay({"--remote-bitbang", name, (work / "ones.qsvf").string()}).status, 2);
+}
+
+}  // namespace
