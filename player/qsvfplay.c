@@ -15,7 +15,11 @@ static const uint8_t kNext[QSVF_STATE_COUNT] = {0x01, 0x21, 0x93, 0x54, 0x54, 0x
 
 /* Walks from each stable state (Test-Logic-Reset, Run-Test/Idle, Pause-DR,
    Pause-IR) to each of them and to Shift-DR and Shift-IR: the number of
-   clocks in the low 3 bits, the TMS values above them, first clock first. */
+   clocks in the low 3 bits, the TMS values above them, first clock first.
+   From the pause state of the register being scanned the walk goes through
+   Exit2 straight back to Shift, as an SVF scan from that pause state does:
+   no Update and no Capture, so a scan split over several commands that end
+   in the pause state reaches the device as one. */
 #define WALK(n, tms) ((uint16_t)((n) | ((tms) << 3)))
 static const uint16_t kWalks[4][6] = {
     /* from Test-Logic-Reset */
@@ -23,9 +27,9 @@ static const uint16_t kWalks[4][6] = {
     /* from Run-Test/Idle */
     {WALK(3, 0x7), WALK(1, 0x0), WALK(4, 0x05), WALK(5, 0x0B), WALK(3, 0x01), WALK(4, 0x03)},
     /* from Pause-DR */
-    {WALK(5, 0x1F), WALK(3, 0x3), WALK(1, 0x00), WALK(7, 0x2F), WALK(5, 0x07), WALK(6, 0x0F)},
+    {WALK(5, 0x1F), WALK(3, 0x3), WALK(1, 0x00), WALK(7, 0x2F), WALK(2, 0x01), WALK(6, 0x0F)},
     /* from Pause-IR */
-    {WALK(5, 0x1F), WALK(3, 0x3), WALK(6, 0x17), WALK(1, 0x00), WALK(5, 0x07), WALK(6, 0x0F)},
+    {WALK(5, 0x1F), WALK(3, 0x3), WALK(6, 0x17), WALK(1, 0x00), WALK(5, 0x07), WALK(2, 0x01)},
 };
 enum { TO_DRSHIFT = 4, TO_IRSHIFT = 5 };
 

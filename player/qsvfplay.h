@@ -13,8 +13,11 @@
      stable state where the TAP rests to Shift-IR or Shift-DR: the walk is the
      stable-state path toward the pause state of that register, turned into
      the shift state at Capture (from Run-Test/Idle: Select-DR, Capture-DR,
-     Shift-DR; from a pause state through Exit2 and Update, so every scan
-     captures).  Bit 0 goes first, TMS is high on the last bit, and the scan
+     Shift-DR; from the other register's pause state through Exit2 and
+     Update; from the pause state of the register scanned through Exit2
+     straight back to Shift, without Update or Capture, as SVF scans from
+     that pause state go, so that consecutive scans ending there reach the
+     device as one).  Bit 0 goes first, TMS is high on the last bit, and the scan
      ends in the QENDIR/QENDDR state (0 Run-Test/Idle through Update, 1 the
      pause state).  A scan of 0 bits shifts nothing and only waits.
    - After every unsplit scan the run-test count of the last QRUNTEST is
