@@ -201,26 +201,48 @@ void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t
 
 }  // namespace
 
-void writeWaitAfterScan(int runState, int endState, int64_t count) {
-    // Nothing to wait, or the scan already waited the count the player
-    // holds (no run-test reset stands before an in-order SIR).
-    if (count == 0 || count == lTckRunCount) return;
-    if (iV2Compatibility == 1) {
-        // Players of the older format know no QWAIT: the count is run by an
-        // empty scan right after the scan.
+namespace {
+
+// Players of the older format know no QWAIT: the count is run by an empty
+// scan.
+void writeCountOnEmptyScan(int64_t count) {
+    if (count != lTckRunCount) {
         listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
         writeOpcode(qsvf::QRUNTEST);
         binWrite(static_cast<uint64_t>(count), 8);
         lTckRunCount = count;
-        writeEmptyScan();
-        return;
     }
+    writeEmptyScan();
+}
+
+void writeQwait(int runState, int endState, int64_t count) {
     listFormat("QWAIT 0x%02X 0x%02X 0x%08llX\n", static_cast<unsigned>(runState), static_cast<unsigned>(endState),
                static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
     writeOpcode(qsvf::QWAIT);
     binWrite(static_cast<uint64_t>(runState), 2);
     binWrite(static_cast<uint64_t>(endState), 2);
     binWrite(static_cast<uint64_t>(count), 8);
+}
+
+}  // namespace
+
+void writeWaitAfterScan(int runState, int endState, int64_t count) {
+    // Nothing to wait, or the scan already waited the count the player
+    // holds (no run-test reset stands before an in-order SIR).
+    if (count == 0 || count == lTckRunCount) return;
+    if (iV2Compatibility == 1)
+        writeCountOnEmptyScan(count);
+    else
+        writeQwait(runState, endState, count);
+}
+
+void writeWaitWhereItStands(int runState, int endState, int64_t count) {
+    // QWAIT also moves the TAP to the run and end states, so it is written
+    // even for no clocks; an empty scan of no clocks would do nothing.
+    if (iV2Compatibility != 1)
+        writeQwait(runState, endState, count);
+    else if (count != 0)
+        writeCountOnEmptyScan(count);
 }
 
 void writeSirRecord() {

@@ -125,6 +125,11 @@ void doRunTest(FileChannel &channel) {
     CTapObj &tap = *pGlobTapData;
     const bool afterInOrderSir = giInOrderSirWritten == 1;
     giInOrderSirWritten = 0;
+    // A RUNTEST that follows a scan gives its count to that scan; one that
+    // follows no scan (at the start, after STATE, ENDIR/ENDDR, TRST,
+    // FREQUENCY, PIO, a header or trailer) has none to carry it and is
+    // written as a wait of its own where it stands.
+    const bool followsScan = iSdrFlag == 1 || (iSirFlag == 1 && iInOrder != 1) || afterInOrderSir;
     if (giUseQwait == 1) {
         writeSir(0);
         writeSdr(0);
@@ -272,6 +277,12 @@ void doRunTest(FileChannel &channel) {
         binWrite(tap.runState, 2);
         binWrite(tap.runEndState, 2);
         binWrite(static_cast<uint64_t>(count), 8);
+        return;
+    }
+    if (!followsScan) {
+        writeWaitWhereItStands(tap.runState, tap.runEndState, count);
+        // The next scan is not the one this RUNTEST asked its wait after.
+        iRunTestFlag = 0;
         return;
     }
     // The scans that cannot carry the count get the wait right after them.
