@@ -19,6 +19,7 @@ int64_t lTckRunCount, lSdrSize;
 int g_iStoredEndState, g_iStoredEndTap, g_iStoredEndMode, g_iDelayedEndxR;
 int giQtapState;
 int giSplitSdrWritten, giInOrderSirWritten;
+unsigned giOptionLossWarned;
 std::unique_ptr<CCombinedValue> pSdrMask;
 std::unique_ptr<CTapObj> pGlobTapData;
 
@@ -70,6 +71,7 @@ void initProgVariables() {
     g_iDelayedEndxR = 0;
     giQtapState = 0;
     giSplitSdrWritten = giInOrderSirWritten = 0;
+    giOptionLossWarned = 0;
     pSdrMask.reset();
     pGlobTapData.reset();
 }

@@ -59,6 +59,7 @@ extern int g_iDelayedEndxR;
 extern int giQtapState;
 extern int giSplitSdrWritten;    // the last SDR written was split into pieces
 extern int giInOrderSirWritten;  // the command just handled wrote its SIR at once (-inorder)
+extern unsigned giOptionLossWarned;  // kinds of option loss already warned (bit per OptionLoss)
 extern std::unique_ptr<CCombinedValue> pSdrMask;  // last QTDOMASK written from a MASK
 extern std::unique_ptr<CTapObj> pGlobTapData;
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 
+#include "combine.h"
 #include "diagnostics.h"
 #include "file_channel.h"
 #include "prog_state.h"
@@ -130,6 +131,11 @@ void doRunTest(FileChannel &channel) {
     // FREQUENCY, PIO, a header or trailer) has none to carry it and is
     // written as a wait of its own where it stands.
     const bool followsScan = iSdrFlag == 1 || (iSirFlag == 1 && iInOrder != 1) || afterInOrderSir;
+    // The wait goes into the run-test count, which carries no state, unless
+    // it is written as QWAIT after a scan that cannot carry the count.
+    const bool splitPending = iSdrFlag == 1 && iFpgaFormat == 1 && sdrPatterns().totalBits() > lFpgaRecSize;
+    const bool waitInCount =
+        giUseQwait != 1 && followsScan && (iV2Compatibility == 1 || !(afterInOrderSir || splitPending));
     if (giUseQwait == 1) {
         writeSir(0);
         writeSdr(0);
@@ -226,6 +232,9 @@ void doRunTest(FileChannel &channel) {
                 strSearch(";", 0, channel);
             }
         }
+        const TapState endAsked = endStateGiven ? tap.runEndState : runStateGiven ? tap.runState : tap.runEndState;
+        if (waitInCount && (tap.runState != qsvf::STATE_IDLE || endAsked != qsvf::STATE_IDLE))
+            warnOptionLoss(LOSS_RUN_STATE, channel);
         anyTime = anyTime || wait.minTime >= 0;
         double clocks = wait.count < 0 ? 0 : wait.count;
         if (wait.minTime >= 0) clocks = std::max(clocks, clocksForTime(wait.minTime, frequency));

@@ -128,6 +128,7 @@ void doState(FileChannel &channel) {
         lexNeed(channel, ";");
         if (std::strcmp(channel.sToken, ";") == 0) break;
         TapState state = checkTapState(TAP_SET_ALL, channel.sToken, &channel, "invalid path/stable state");
+        if (emit == 0) warnOptionLoss(LOSS_V2_STATE, channel);
         int tms = 0;
         if (checkTapPath(current, state, &tms)) {
             addTapTransition(tms, state, emit);
@@ -161,6 +162,7 @@ void doEndState(FileChannel &channel, int which) {
     g_iDelayedEndxR = 0;
     lexNeed(channel, ";");
     TapState state = checkTapState(TAP_SET_STABLE, channel.sToken, &channel, "invalid end state");
+    if (state != STATE_IDLE && iQsvfExt != 1) warnOptionLoss(LOSS_END_STATE, channel);
     (which == 0 ? pGlobTapData->irEndState : pGlobTapData->drEndState) = state;
     strSearch(";", 0, channel);
     lex(channel, 0);
@@ -186,6 +188,7 @@ void doTrst(FileChannel &channel) {
     int mode = 0;
     for (int i = 0; i < 3; ++i)
         if (std::strcmp(channel.sToken, kModes[i]) == 0) mode = i + 1;
+    if (mode != 0 && iV2Compatibility == 1) warnOptionLoss(LOSS_V2_STATE, channel);
     if (mode != 0) {
         if (pGlobTapData->trstMode == 4) warning("No TRSTs allowed after TRST ABSENT", &channel);
         pGlobTapData->trstMode = mode;
