@@ -20,6 +20,7 @@ int g_iStoredEndState, g_iStoredEndTap, g_iStoredEndMode, g_iDelayedEndxR;
 int giQtapState;
 int giSplitSdrWritten, giInOrderSirWritten;
 unsigned giOptionLossWarned;
+int giPlayerState, giPlayerEndPause[2];
 std::unique_ptr<CCombinedValue> pSdrMask;
 std::unique_ptr<CTapObj> pGlobTapData;
 
@@ -72,6 +73,8 @@ void initProgVariables() {
     giQtapState = 0;
     giSplitSdrWritten = giInOrderSirWritten = 0;
     giOptionLossWarned = 0;
+    giPlayerState = qsvf::STATE_RESET;
+    giPlayerEndPause[0] = giPlayerEndPause[1] = 0;
     pSdrMask.reset();
     pGlobTapData.reset();
 }

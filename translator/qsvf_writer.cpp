@@ -128,6 +128,15 @@ void qsvfHeaderTrailer(int isTrailer) {
 
 namespace {
 
+// Where the player rests after a scan of the kind (1 instruction), with
+// or without the run-test count after it.
+void restAfterScan(int instruction, bool withCount) {
+    const int pause = instruction ? qsvf::STATE_IRPAUSE : qsvf::STATE_DRPAUSE;
+    giPlayerState = withCount && lTckRunCount > 0 ? qsvf::STATE_IDLE
+                    : giPlayerEndPause[instruction] ? pause
+                                                    : qsvf::STATE_IDLE;
+}
+
 void writeRunTestZero() {
     listFormat("QRUNTEST 0x%08d\n", 0);
     writeOpcode(qsvf::QRUNTEST);
@@ -154,6 +163,7 @@ void writeEmptyScan() {
     binWrite(0, 8);
     writeOpcode(qsvf::QSDR);
     lSdrSize = 0;
+    restAfterScan(0, true);
 }
 
 void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t total) {
@@ -197,6 +207,7 @@ void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, int64_t
     }
     piece(total - (record + rest), record + rest);
     listText("\n");
+    restAfterScan(0, false);
 }
 
 }  // namespace
@@ -222,6 +233,7 @@ void writeQwait(int runState, int endState, int64_t count) {
     binWrite(static_cast<uint64_t>(runState), 2);
     binWrite(static_cast<uint64_t>(endState), 2);
     binWrite(static_cast<uint64_t>(count), 8);
+    giPlayerState = endState;
 }
 
 }  // namespace
@@ -260,6 +272,7 @@ void writeSirRecord() {
     }
     bytePrint(&tdi, 0, total);
     listText("\n");
+    restAfterScan(1, true);
 }
 
 void writeSir(int kind) {
@@ -319,6 +332,7 @@ void writeSdr(int kind) {
             bytePrint(tdo ? &*tdo : nullptr, 0, total);
         }
         listText("\n");
+        restAfterScan(0, true);
     }
     iSdrFlag = 0;
 }

@@ -99,8 +99,12 @@ TEST_F(RunTest, RunTestWithTimeOnlyBecomesClocksAtTheFrequency) {
 }
 
 TEST_F(RunTest, MergedRunTestsAddTheirCounts) {
-    EXPECT_EQ(translate("RUNTEST IDLE 100 TCK;\n! between\nRUNTEST 50 TCK;\n"), 0);
-    EXPECT_EQ(listingText, "QREPEAT 0x20\nQWAIT 0x01 0x01 0x00000096\nQCOMPLETE\n");
+    EXPECT_EQ(translate("SDR 8 TDI (00);\nRUNTEST IDLE 100 TCK;\n! between\nRUNTEST 50 TCK;\n"), 0);
+    EXPECT_EQ(listingText,
+              "QREPEAT 0x20\nQRUNTEST 0x00000096\nQSDRSIZE 0x00000008\nQTDOMASK 0x00\nQSDRTDO 0x00 0x00\nQCOMPLETE\n");
+    // Waits that follow no scan are written each where it stands.
+    EXPECT_EQ(translate("RUNTEST DRPAUSE 100 TCK;\nRUNTEST 50 TCK;\n"), 0);
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQWAIT 0x06 0x06 0x00000064\nQWAIT 0x06 0x06 0x00000032\nQCOMPLETE\n");
 }
 
 TEST_F(RunTest, RepeatCountAbove255IsRefused) {
