@@ -52,8 +52,9 @@ bool walkTo(std::vector<Rest> &rests, TapState from, TapState to, RestKind kind,
             rests.push_back(rest);
         }
     }
-    // A one-step move into a state that is not stable passes it at once.
-    if (isStableState(to)) {
+    // A one-step move into a state that is not stable passes it at once;
+    // a shift state shifts a bit, which counts as a rest.
+    if (isStableState(to) || to == STATE_DRSHIFT || to == STATE_IRSHIFT) {
         rest.state = to;
         rests.push_back(rest);
     }

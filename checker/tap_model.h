@@ -48,7 +48,8 @@ struct Rest {
 // Appends the rests of a walk from `from` to the stable state `to` by the
 // stable-state paths: the path from Test-Logic-Reset to a pause state
 // passes Run-Test/Idle, no other path passes a stable state.  A move to the
-// state the TAP is in stays there.  False when `to` is neither one step
+// state the TAP is in stays there.  A step into a shift state counts as a
+// rest too (it shifts a bit), other passing states do not.  False when `to` is neither one step
 // away nor, from a stable state, a stable state.
 bool walkTo(std::vector<Rest> &rests, TapState from, TapState to, RestKind kind, long line);
 
