@@ -70,16 +70,22 @@ std::optional<std::string> StateCheck::compare(const std::vector<Rest> &svf, con
     // The waits the SVF asks right after the scan are in the stream as a
     // run-test count after it (which carries no state), as QWAITs after it,
     // or, when they ask no clock, as a count of 0, which moves nothing.
-    const bool afterScanEnd = stream.size() > 1 && stream[0].kind == RestKind::ScanEnd;
-    const bool countAfterScan = afterScanEnd && stream[1].kind == RestKind::Count;
-    const bool qwaitAfterScan =
-        afterScanEnd && (stream[1].kind == RestKind::Wait || stream[1].kind == RestKind::WaitEnd);
+    // A wait of no clocks is a QWAIT only where every RUNTEST is one.
+    const bool countAfterScan = stream.size() > 1 && stream[0].kind == RestKind::ScanEnd &&
+                                stream[1].kind == RestKind::Count;
     uint64_t clocksAfterScan = 0;
     for (const Rest &rest : svf)
         if (rest.afterScan) clocksAfterScan += rest.clocks;
-    const bool byQwait = !countAfterScan && (qwaitAfterScan || clocksAfterScan > 0);
+    const auto waits = [](const std::vector<Rest> &rests) {
+        return std::count_if(rests.begin(), rests.end(), [](const Rest &rest) { return rest.waitsHere; });
+    };
+    const bool qwaitForEach = waits(stream) > 0 && waits(stream) >= waits(svf);
+    const bool byQwait = qwaitForEach || (!countAfterScan && (clocksAfterScan > 0 || waits(svf) == 0));
     const bool svfWaitsAfterScan =
         std::any_of(svf.begin(), svf.end(), [](const Rest &rest) { return rest.afterScan; });
+    // A count standing from an earlier RUNTEST, clocked after a scan whose
+    // own waits are QWAITs or that has none.
+    const bool standingCount = countAfterScan && (!svfWaitsAfterScan || qwaitForEach);
     std::vector<Rest> expected;
     for (const Rest &rest : svf) {
         Rest carried = rest;
@@ -94,7 +100,7 @@ std::optional<std::string> StateCheck::compare(const std::vector<Rest> &svf, con
             expected.push_back(carried);
             // A run-test count standing from an earlier RUNTEST is clocked
             // after a scan the SVF asks no wait after.
-            if (countAfterScan && !svfWaitsAfterScan) {
+            if (standingCount) {
                 if (carried.state != STATE_IDLE)
                     note("the stream clocks a run-test count in Run-Test/Idle after scans the SVF ends in " +
                          title(carried.state));

@@ -81,11 +81,6 @@ bool isDigit(int c) { return c >= '0' && c <= '9'; }
 bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool isPunct(int c) { return c > 32 && c < 127 && !isLetter(c) && !isDigit(c) && c != '_'; }
 
-bool isStable(qsvf::TapStateCode state) {
-    return state == qsvf::STATE_RESET || state == qsvf::STATE_IDLE || state == qsvf::STATE_DRPAUSE ||
-           state == qsvf::STATE_IRPAUSE;
-}
-
 // The operand keywords of scan commands, in the order of Operands::value.
 constexpr std::array<const char *, 4> kOperandNames = {"tdi", "tdo", "mask", "smask"};
 enum { kTdi = 0, kTdo = 1, kMask = 2, kSmask = 3 };
@@ -533,7 +528,7 @@ std::optional<Decimal> SvfReader::readNumber(const char *command) {
 std::string SvfReader::readStateName(const char *command, bool stableOnly) {
     const Token token = nextToken();
     const auto state = qsvf::tapStateFromName(token.text);
-    if (token.kind != TokenKind::Word || !state || (stableOnly && !isStable(*state)))
+    if (token.kind != TokenKind::Word || !state || (stableOnly && !isStableState(*state)))
         fail(token.line,
              std::string(command) + ": \"" + token.text + "\" is not a " + (stableOnly ? "stable " : "") + "TAP state");
     return token.text;
@@ -632,7 +627,7 @@ void SvfReader::readState() {
         m_tap = *state;
         moved = true;
     }
-    if (!isStable(m_tap)) fail(m_line, "STATE: the last state must be RESET, IDLE, DRPAUSE or IRPAUSE");
+    if (!isStableState(m_tap)) fail(m_line, "STATE: the last state must be RESET, IDLE, DRPAUSE or IRPAUSE");
 }
 
 void SvfReader::readEndState(const char *command) {

@@ -3,8 +3,9 @@
 // header and trailer, RUNTEST and FREQUENCY) and hands out its scans one at
 // a time: each SIR and SDR joined with its header and trailer bits, the TDI
 // bits that count (SMASK), the TDO bits compared and their expected values,
-// and the wait in clocks that the RUNTEST commands directly after the scan
-// ask for.  The file is read in blocks and one scan is held at a time, so
+// the wait in clocks that the RUNTEST commands directly after the scan ask
+// for, and the stable states the TAP rests in since the scan before (ENDIR,
+// ENDDR, STATE and every RUNTEST move it).  The file is read in blocks and one scan is held at a time, so
 // memory follows the longest scan, not the file.
 #ifndef QSVFCHECK_SVF_READER_H
 #define QSVFCHECK_SVF_READER_H
