@@ -2,6 +2,7 @@
 // the outcome.
 #include "compare.h"
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -44,10 +45,139 @@ struct ScanPlace {
     }
 };
 
+std::string title(TapState state) { return std::string(tapStateTitle(state)); }
+
+// The TAP states between two scans: the SVF's rests turned into what the
+// stream's mode carries, against the stream's rests.  What the mode drops is
+// remembered as a note.
+class StateCheck {
+public:
+    explicit StateCheck(bool v2) : m_v2(v2) {}
+    std::optional<std::string> compare(const std::vector<Rest> &svf, const std::vector<Rest> &stream, bool everyStep);
+    void note(const std::string &text) {
+        if (std::find(m_notes.begin(), m_notes.end(), text) == m_notes.end()) m_notes.push_back(text);
+    }
+    const std::vector<std::string> &notes() const { return m_notes; }
+
+private:
+    bool m_v2;
+    std::vector<std::string> m_notes;
+};
+
+std::optional<std::string> StateCheck::compare(const std::vector<Rest> &svf, const std::vector<Rest> &stream,
+                                               bool everyStep) {
+    using qsvf::STATE_IDLE;
+    // The waits the SVF asks right after the scan are in the stream as a
+    // run-test count after it (which carries no state), as QWAITs after it,
+    // or, when they ask no clock, as a count of 0, which moves nothing.
+    // A wait of no clocks is a QWAIT only where every RUNTEST is one.
+    const bool countAfterScan = stream.size() > 1 && stream[0].kind == RestKind::ScanEnd &&
+                                stream[1].kind == RestKind::Count;
+    uint64_t clocksAfterScan = 0;
+    for (const Rest &rest : svf)
+        if (rest.afterScan) clocksAfterScan += rest.clocks;
+    const auto waits = [](const std::vector<Rest> &rests) {
+        return std::count_if(rests.begin(), rests.end(), [](const Rest &rest) { return rest.waitsHere; });
+    };
+    const bool qwaitForEach = waits(stream) > 0 && waits(stream) >= waits(svf);
+    const bool byQwait = qwaitForEach || (!countAfterScan && (clocksAfterScan > 0 || waits(svf) == 0));
+    const bool svfWaitsAfterScan =
+        std::any_of(svf.begin(), svf.end(), [](const Rest &rest) { return rest.afterScan; });
+    // A count standing from an earlier RUNTEST, clocked after a scan whose
+    // own waits are QWAITs or that has none.
+    const bool standingCount = countAfterScan && (!svfWaitsAfterScan || qwaitForEach);
+    std::vector<Rest> expected;
+    // A scan end in Test-Logic-Reset that the stream cannot carry also drops
+    // the pass through Run-Test/Idle that the SVF's walk on from there makes.
+    bool resetNotCarried = false;
+    for (const Rest &rest : svf) {
+        Rest carried = rest;
+        if (std::exchange(resetNotCarried, false) && rest.resetPath) continue;
+        switch (rest.kind) {
+        case RestKind::ScanEnd: {
+            const bool set = !stream.empty() && stream[0].kind == RestKind::ScanEnd && stream[0].explicitEnd;
+            const TapState pause = rest.instruction ? qsvf::STATE_IRPAUSE : qsvf::STATE_DRPAUSE;
+            carried.state = rest.state == STATE_IDLE || !set ? STATE_IDLE : pause;
+            resetNotCarried = rest.state == qsvf::STATE_RESET && carried.state != rest.state;
+            if (carried.state != rest.state)
+                note(std::string("the SVF ends ") + (rest.instruction ? "IR" : "DR") + " scans in " + title(rest.state) +
+                     ", the stream in " + title(carried.state));
+            expected.push_back(carried);
+            // A run-test count standing from an earlier RUNTEST is clocked
+            // after a scan the SVF asks no wait after.
+            if (standingCount) {
+                if (carried.state != STATE_IDLE)
+                    note("the stream clocks a run-test count in Run-Test/Idle after scans the SVF ends in " +
+                         title(carried.state));
+                carried.state = STATE_IDLE;
+                expected.push_back(carried);
+            }
+            continue;
+        }
+        case RestKind::Wait:
+        case RestKind::WaitEnd:
+            // Players of format 2 know no QWAIT: of a wait that follows no
+            // scan only the clocks are run, in Run-Test/Idle.
+            if (m_v2 && !rest.afterScan && rest.clocks == 0) {
+                if (rest.state != STATE_IDLE)
+                    note("the SVF moves to " + title(rest.state) + " by RUNTEST, the stream does not");
+                continue;
+            }
+            // A count of no clocks after the scan does not move the TAP.
+            if (rest.afterScan && !byQwait && !countAfterScan) {
+                if (rest.state != STATE_IDLE || (!expected.empty() && expected.back().state != STATE_IDLE))
+                    note("the SVF moves to " + title(rest.state) + " by RUNTEST, the stream does not");
+                continue;
+            }
+            if (m_v2 || (rest.afterScan && !byQwait)) {
+                if (rest.state != STATE_IDLE)
+                    note(rest.kind == RestKind::Wait
+                             ? "the SVF waits in " + title(rest.state) + ", the stream in Run-Test/Idle"
+                             : "the SVF rests in " + title(rest.state) + " after RUNTEST, the stream in Run-Test/Idle");
+                carried.state = STATE_IDLE;
+            }
+            break;
+        case RestKind::Move:
+            if (m_v2 || (!everyStep && rest.state != qsvf::STATE_RESET && rest.state != STATE_IDLE)) {
+                note("the SVF moves to " + title(rest.state) + " by STATE, the stream does not");
+                continue;
+            }
+            break;
+        case RestKind::Count: break;
+        }
+        expected.push_back(carried);
+    }
+    const std::vector<Rest> want = joinRests(expected);
+    std::vector<Rest> have = joinRests(stream);
+    // Empty scans (the waits of -multiple_runtest, the older format's waits)
+    // rest where no SVF command asks.
+    for (size_t i = 0; i < have.size(); ++i)
+        if (have[i].emptyScan && (i >= want.size() || want[i].state != have[i].state)) {
+            note("the stream rests in " + title(have[i].state) + " for empty scans");
+            have.erase(have.begin() + static_cast<std::ptrdiff_t>(i));
+            have = joinRests(have);
+            --i;
+        }
+    for (size_t i = 0; i < std::max(want.size(), have.size()); ++i) {
+        if (i >= want.size()) return "the stream rests in " + title(have[i].state) + ", the SVF does not";
+        const std::string at = want[i].line > 0 ? " (line " + std::to_string(want[i].line) + ")" : "";
+        if (i >= have.size()) return "the SVF rests in " + title(want[i].state) + at + ", the stream does not";
+        if (want[i].state != have[i].state)
+            return "the SVF rests in " + title(want[i].state) + at + ", the stream in " + title(have[i].state);
+        if (have[i].clocks < want[i].clocks)
+            return "the stream waits " + plural(have[i].clocks, "clock") + " in " + title(have[i].state) +
+                   ", the SVF asks at least " + std::to_string(want[i].clocks) + at;
+        if (want[i].maxClocks && have[i].clocks > *want[i].maxClocks)
+            return "the stream waits " + plural(have[i].clocks, "clock") + " in " + title(have[i].state) +
+                   ", the SVF allows at most " + std::to_string(*want[i].maxClocks) + at;
+    }
+    return std::nullopt;
+}
+
 class Check {
 public:
-    Check(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo)
-        : m_stream(streamFile), m_player(m_stream) {
+    Check(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo, bool v2)
+        : m_stream(streamFile), m_player(m_stream), m_states(v2) {
         // Every file is opened before the first comparison, so that one that
         // cannot be read is reported as such rather than as a difference.
         // No stream scan is longer than 8 bits per byte of the stream.
@@ -61,11 +191,14 @@ private:
     bool nextSvf(SvfScan &scan);
     std::optional<std::string> compareScan(const SvfScan &svf, const StreamScan &stream, const ScanPlace &place);
     std::optional<std::string> compareTdo(const SvfScan &svf, const StreamScan &stream);
+    std::string summary(uint64_t scans);
 
     StreamReader m_stream;
     Player m_player;
+    StateCheck m_states;
     std::vector<std::unique_ptr<SvfReader>> m_svf;
     size_t m_current = 0;
+    std::vector<Rest> m_carry;  // rests of finished files not yet compared
     uint64_t m_tdoBits = 0, m_waits = 0;
 };
 
@@ -73,9 +206,39 @@ bool Check::nextSvf(SvfScan &scan) {
     for (; m_current < m_svf.size(); ++m_current) {
         // Each file is read on its own: its scans, headers, waits and
         // frequency do not reach into the next one.
-        if (m_svf[m_current]->next(scan)) return true;
+        SvfReader &reader = *m_svf[m_current];
+        if (reader.next(scan)) {
+            if (!m_carry.empty()) {
+                m_carry.insert(m_carry.end(), scan.restsBefore.begin(), scan.restsBefore.end());
+                scan.restsBefore = std::move(m_carry);
+                m_carry.clear();
+            }
+            return true;
+        }
+        // Between two files a merge returns the TAP to Run-Test/Idle
+        // through Test-Logic-Reset.
+        m_carry.insert(m_carry.end(), reader.tail().begin(), reader.tail().end());
+        if (m_current + 1 < m_svf.size()) {
+            walkTo(m_carry, reader.state(), qsvf::STATE_RESET, RestKind::Move, 0);
+            walkTo(m_carry, qsvf::STATE_RESET, qsvf::STATE_IDLE, RestKind::Move, 0);
+        }
     }
     return false;
+}
+
+// The summary line, with what the stream does not carry.
+std::string Check::summary(uint64_t scans) {
+    unsigned svfNotes = 0;
+    for (const auto &reader : m_svf) svfNotes |= reader->notes();
+    std::vector<std::string> notes;
+    if (svfNotes & kNoteSirTdo) notes.push_back("the SVF compares SIR TDO, the format cannot");
+    if (svfNotes & kNoteTrst) notes.push_back("the SVF sets TRST, the format cannot");
+    if (svfNotes & kNotePio) notes.push_back("the SVF drives PIO, the format cannot");
+    notes.insert(notes.end(), m_states.notes().begin(), m_states.notes().end());
+    std::string line = "equivalent: " + plural(scans, "scan") + " checked, " + plural(m_tdoBits, "TDO bit") +
+                       " compared, " + plural(m_waits, "wait") + " checked";
+    for (size_t i = 0; i < notes.size(); ++i) line += (i == 0 ? "; not carried: " : "; ") + notes[i];
+    return line;
 }
 
 std::string recordAt(const StreamScan &stream, uint64_t offset) {
@@ -148,9 +311,11 @@ CheckOutcome Check::run() {
                                    " (RUNTEST at line " + std::to_string(previous->waitLine) + "; " + previous->where +
                                    ")"};
         }
-        if (!haveSvf && !haveStream)
-            return {true, "equivalent: " + plural(number, "scan") + " checked, " + plural(m_tdoBits, "TDO bit") +
-                              " compared, " + plural(m_waits, "wait") + " checked"};
+        if (!haveSvf && !haveStream) {
+            if (auto difference = m_states.compare(m_carry, m_player.finalRests(), m_player.everyStateStep()))
+                return {false, m_svf.back()->fileName() + ": after the last scan " + *difference};
+            return {true, summary(number)};
+        }
         ++number;
         if (!haveSvf) {
             const std::string extra = "the stream has a scan " + std::to_string(number) + ": " +
@@ -166,6 +331,8 @@ CheckOutcome Check::run() {
             return {false, place.name() + ": the stream has no such scan (it ends with QCOMPLETE at byte " +
                                std::to_string(m_player.completeOffset()) + ")"};
         place.where = recordAt(stream, stream.offset);
+        if (auto difference = m_states.compare(svf.restsBefore, stream.restsBefore, m_player.everyStateStep()))
+            return {false, place.name() + ": before the scan " + *difference + " (" + place.where + ")"};
         if (auto difference = compareScan(svf, stream, place)) return {false, place.name() + ": " + *difference};
         previous = std::move(place);
     }
@@ -173,8 +340,9 @@ CheckOutcome Check::run() {
 
 }  // namespace
 
-CheckOutcome checkStream(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo) {
-    Check check(svfFiles, streamFile, skipTdo);
+CheckOutcome checkStream(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo,
+                         bool v2) {
+    Check check(svfFiles, streamFile, skipTdo, v2);
     return check.run();
 }
 

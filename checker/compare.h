@@ -4,7 +4,12 @@
 // sequence of scans (kind and length), equal TDI wherever the SVF keeps the
 // bit, the same TDO bits compared with the same expected values (for split
 // scans under the mask standing at each piece, which must be as long as the
-// piece), and every scan must wait at least what the SVF asks after it.
+// piece), and every scan must wait at least what the SVF asks after it.  Between two
+// scans the TAP must rest in the same stable states, in the same order, as
+// long as the SVF asks and no longer than a MAXIMUM allows; what the
+// stream's mode cannot carry (end states without QENDIR/QENDDR, the states of
+// a wait carried by a run-test count, STATE moves left out) is named in the
+// summary line instead.
 #ifndef QSVFCHECK_COMPARE_H
 #define QSVFCHECK_COMPARE_H
 
@@ -21,7 +26,10 @@ struct CheckOutcome {
 
 // Compares; a file that cannot be read or is not valid SVF or QSVF is an
 // InputError.  Several SVF files mean the stream is their merge, in order.
-CheckOutcome checkStream(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo);
+// v2: the stream was written for players of format 2, which carries no STATE
+// move.
+CheckOutcome checkStream(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo,
+                         bool v2 = false);
 
 }  // namespace qsvfcheck
 

@@ -43,6 +43,61 @@ void Player::wait(uint64_t clocks) {
         m_wait > std::numeric_limits<uint64_t>::max() - clocks ? std::numeric_limits<uint64_t>::max() : m_wait + clocks;
 }
 
+void Player::settle() {
+    // A TAP left in a state that is not stable rests there, which no SVF asks.
+    if (!isStableState(m_tap)) {
+        Rest rest;
+        rest.state = m_tap;
+        m_rests.push_back(rest);
+    }
+}
+
+void Player::endScan(bool instruction, bool withCount, bool empty) {
+    Rest rest;
+    rest.kind = RestKind::ScanEnd;
+    rest.emptyScan = empty;
+    rest.instruction = instruction;
+    rest.explicitEnd = m_endExplicit[instruction];
+    rest.state = !m_endPause[instruction] ? qsvf::STATE_IDLE : instruction ? qsvf::STATE_IRPAUSE : qsvf::STATE_DRPAUSE;
+    m_rests.push_back(rest);
+    m_tap = rest.state;
+    if (withCount && m_runTest > 0) {
+        rest.kind = RestKind::Count;
+        rest.state = qsvf::STATE_IDLE;
+        rest.clocks = m_runTest;
+        m_rests.push_back(rest);
+        m_tap = qsvf::STATE_IDLE;
+    }
+}
+
+void Player::playState(const Record &record) {
+    const uint64_t code = record.integers[0];
+    if (code >= qsvf::kTapStateCount) m_reader.fail(record.offset, "QSTATE " + std::to_string(code) + " is no TAP state");
+    const auto state = static_cast<TapState>(code);
+    if (!walkTo(m_rests, m_tap, state, RestKind::Move, 0))
+        m_reader.fail(record.offset, "QSTATE " + std::string(tapStateTitle(state)) + " is neither one step from " +
+                                         std::string(tapStateTitle(m_tap)) + " nor a stable state");
+    m_tap = state;
+    if (state != qsvf::STATE_RESET && state != qsvf::STATE_IDLE) m_everyStep = true;
+}
+
+void Player::playWait(const Record &record) {
+    for (int i = 0; i < 2; ++i)
+        if (record.integers[i] >= qsvf::kTapStateCount ||
+            !isStableState(static_cast<TapState>(record.integers[i])))
+            m_reader.fail(record.offset, std::string("QWAIT ") + (i == 0 ? "wait" : "end") + " state " +
+                                             std::to_string(record.integers[i]) + " is no stable TAP state");
+    settle();
+    const auto waitState = static_cast<TapState>(record.integers[0]);
+    const auto endState = static_cast<TapState>(record.integers[1]);
+    walkTo(m_rests, m_tap, waitState, RestKind::Wait, 0);
+    m_rests.back().clocks = record.integers[2];
+    m_rests.back().waitsHere = true;
+    walkTo(m_rests, waitState, endState, RestKind::WaitEnd, 0);
+    m_tap = endState;
+    wait(record.integers[2]);
+}
+
 void Player::startScan(StreamScan &scan, const Record &record, bool instruction, BitVector tdi) {
     scan.instruction = instruction;
     scan.length = tdi.size();
@@ -59,6 +114,9 @@ void Player::startScan(StreamScan &scan, const Record &record, bool instruction,
     scan.splitExpected.assignZero(0);
     scan.maskFault.reset();
     m_wait = 0;
+    settle();
+    scan.restsBefore = std::move(m_rests);
+    m_rests.clear();
 }
 
 // A TDO piece of a split scan, its bits from `first` on: compared under the
@@ -87,6 +145,7 @@ void Player::startComparedScan(StreamScan &scan, const Record &record, BitVector
     scan.mask = m_mask;
     scan.expected = m_expected;
     wait(m_runTest);
+    endScan(false, true);
 }
 
 bool Player::nextIncrement(StreamScan &scan) {
@@ -118,32 +177,57 @@ bool Player::next(StreamScan &scan) {
                 m_reader.fail(m_reader.offset(), "data after the QCOMPLETE at byte " + std::to_string(record.offset));
             m_complete = true;
             m_completeOffset = record.offset;
+            settle();
             return false;
         case qsvf::QTDOMASK: m_mask = std::make_shared<const BitVector>(std::move(record.vectors[0])); break;
         case qsvf::QSIR:
         case qsvf::QSIR2:
             startScan(scan, record, true, std::move(record.vectors[0]));
             wait(m_runTest);
+            endScan(true, true);
             return true;
         case qsvf::QSDR:
         case qsvf::QSDRTDO:
             if (op == qsvf::QSDRTDO) m_expected = std::make_shared<const BitVector>(std::move(record.vectors[1]));
             if (record.vectors[0].size() == 0) {
                 // An empty scan: only its wait counts, for the scan before.
+                settle();
                 wait(m_runTest);
+                endScan(false, true, true);
                 break;
             }
             startComparedScan(scan, record, std::move(record.vectors[0]));
             return true;
         case qsvf::QRUNTEST: m_runTest = record.integers[0]; break;
-        case qsvf::QWAIT: wait(record.integers[2]); break;
+        case qsvf::QWAIT: playWait(record); break;
+        case qsvf::QSTATE: playState(record); break;
+        case qsvf::QENDIR:
+        case qsvf::QENDDR: {
+            if (record.integers[0] > qsvf::kEndStatePause)
+                m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " end state " +
+                                                 std::to_string(record.integers[0]) + " is neither 0 nor 1");
+            const int kind = op == qsvf::QENDIR ? 1 : 0;
+            m_endPause[kind] = record.integers[0] == qsvf::kEndStatePause;
+            m_endExplicit[kind] = true;
+            break;
+        }
+        case qsvf::QREPEAT:
+            if (record.offset > 0) {
+                m_endExplicit[0] = m_endExplicit[1] = false;
+                m_everyStep = false;
+            }
+            break;
         case qsvf::QSETSDRMASKS:
             m_addressMask = std::move(record.vectors[0]);
             m_dataMask = std::move(record.vectors[1]);
             break;
         case qsvf::QSDRINC:
             if (record.vectors[0].size() == 0) {
-                for (uint64_t i = 0; i <= record.integers[0]; ++i) wait(m_runTest);
+                settle();
+                for (uint64_t i = 0; i <= record.integers[0]; ++i) {
+                    wait(m_runTest);
+                    endScan(false, true, true);
+                }
                 break;
             }
             m_fields = std::move(record.fields);
@@ -184,13 +268,16 @@ bool Player::next(StreamScan &scan) {
                 copyBits(scan.tdi, first, piece, 0, piece.size());
                 if (isTdoPiece(op)) comparePiece(scan, record, first);
             }
-            if (isLastPiece(op)) return true;  // no run-test count after split pieces
+            if (isLastPiece(op)) {
+                endScan(false, false);  // no run-test count after split pieces
+                return true;
+            }
             break;
         }
         case qsvf::QRESET:
         case qsvf::QIDLE:
             m_reader.fail(record.offset, std::string(mnemonicOf(op)) + " is not a record any QSVF writer uses");
-        default:  // QREPEAT, QSDRSIZE, QSTATE, QENDIR, QENDDR, QCOMMENT
+        default:  // QSDRSIZE, QCOMMENT
             break;
         }
     }

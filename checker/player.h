@@ -18,7 +18,28 @@
 //   bits put into the data-mask positions.
 // - A DR scan of 0 bits moves no data and is not a scan; the wait after it
 //   counts for the scan before it, as does every QWAIT.
-// - QREPEAT, QSTATE, QENDIR, QENDDR and QCOMMENT change nothing compared.
+// - QREPEAT and QCOMMENT change nothing compared.
+//
+// The TAP state, which every player of the format follows the same way:
+// - The TAP starts in Test-Logic-Reset.  It walks between stable states
+//   (Test-Logic-Reset, Run-Test/Idle, Pause-DR, Pause-IR) by the fixed
+//   stable-state paths; of them only the path from Test-Logic-Reset to a
+//   pause state passes another stable state (Run-Test/Idle).
+// - QENDIR and QENDDR set where instruction and data scans end: 0
+//   Run-Test/Idle, 1 Pause-IR or Pause-DR; until set, Run-Test/Idle.  Any
+//   other operand is not a stream.
+// - After every scan (QSIR, QSIR2, QSDR, QSDRTDO, each scan of QSDRINC, the
+//   last piece of a split scan, and an empty DR scan) the TAP rests in the
+//   end state of its kind.  After every unsplit scan the run-test count, when
+//   not 0, is clocked in Run-Test/Idle (the TAP walks there and stays).
+// - QSTATE moves the TAP one step, or to a stable state by its path; a code
+//   above 15, or a state neither one step away nor stable, is not a stream.
+// - QWAIT walks to its wait state by the same paths, clocks its count there,
+//   and walks to its end state; both must be stable states.
+// - A QREPEAT after the first record starts a further input of a merge: the
+//   end states count as not set again.
+// The stable states the TAP rests in between two scans are handed out with
+// the scan after them (restsBefore) and, after the last, by finalRests.
 #ifndef QSVFCHECK_PLAYER_H
 #define QSVFCHECK_PLAYER_H
 
@@ -30,6 +51,7 @@
 
 #include "bit_vector.h"
 #include "stream_reader.h"
+#include "tap_model.h"
 
 namespace qsvfcheck {
 
@@ -59,6 +81,8 @@ struct StreamScan {
     std::string_view mnemonic;
     // The wait played after the previous scan, up to this one.
     uint64_t waitBefore = 0;
+    // Where the TAP rested since the previous scan (its end state first).
+    std::vector<Rest> restsBefore;
 
     // Pieces of a split scan, as runs of records of one size and one length.
     struct PieceRun {
@@ -83,6 +107,11 @@ public:
     // After the end: the wait after the last scan, and where QCOMPLETE is.
     uint64_t finalWait() const { return m_wait; }
     uint64_t completeOffset() const { return m_completeOffset; }
+    // After the end: where the TAP rested after the last scan.
+    const std::vector<Rest> &finalRests() const { return m_rests; }
+    // Some QSTATE of the current input moves to a state other than
+    // Test-Logic-Reset and Run-Test/Idle: the stream writes every step.
+    bool everyStateStep() const { return m_everyStep; }
 
 private:
     void startScan(StreamScan &scan, const Record &record, bool instruction, BitVector tdi);
@@ -90,6 +119,12 @@ private:
     void comparePiece(StreamScan &scan, const Record &record, uint64_t first);
     bool nextIncrement(StreamScan &scan);
     void wait(uint64_t clocks);
+    // The rests of a scan's end: its end state, and the run-test count.
+    void endScan(bool instruction, bool withCount, bool empty = false);
+    // The TAP must be in a stable state to scan, wait or end.
+    void settle();
+    void playState(const Record &record);
+    void playWait(const Record &record);
 
     StreamReader &m_reader;
     Record m_record;
@@ -104,6 +139,11 @@ private:
     uint64_t m_incrementOffset = 0;
     uint64_t m_completeOffset = 0;
     bool m_complete = false;
+    TapState m_tap = qsvf::STATE_RESET;
+    bool m_endPause[2] = {false, false};     // DR, IR: the scans end in the pause state
+    bool m_endExplicit[2] = {false, false};  // DR, IR: set by QENDDR, QENDIR
+    bool m_everyStep = false;
+    std::vector<Rest> m_rests;
 };
 
 }  // namespace qsvfcheck

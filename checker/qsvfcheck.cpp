@@ -1,7 +1,7 @@
 // qsvfcheck command line and driver: reads the switches, runs the check or
 // the trace, and turns every outcome into one line and an exit status.
 //
-//   qsvfcheck [-s] <input.svf>... <stream.qsvf>    check (0 equivalent, 1 differs)
+//   qsvfcheck [-s] [-v2] <input.svf>... <stream.qsvf>  check (0 equivalent, 1 differs)
 //   qsvfcheck -t <stream.qsvf>                      trace (0 complete)
 // Status 2: a file cannot be read, is not valid SVF or QSVF, or the command
 // line is wrong.
@@ -19,15 +19,18 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: qsvfcheck [-s] <input.svf>... <stream.qsvf>\n"
+    "Usage: qsvfcheck [-s] [-v2] <input.svf>... <stream.qsvf>\n"
     "       qsvfcheck -t <stream.qsvf>\n"
     "\n"
     "Checks that a QSVF stream does what its SVF files say: the same scans in the\n"
     "same order, the same TDI bits where the SVF keeps them, the same TDO bits\n"
     "compared with the same expected values, and at least the wait the SVF asks\n"
-    "after each scan.  Several SVF files mean the stream is their merge, in order.\n"
+    "after each scan, and the TAP resting in the same states between scans.\n"
+    "Several SVF files mean the stream is their merge, in order.  What the\n"
+    "stream cannot carry is named in the summary line.\n"
     "\n"
     "  -s         the stream was written with -s: TDO is compared on neither side\n"
+    "  -v2        the stream carries no STATE move (svf2qsvf -v2, svf2qsvf96)\n"
     "  -t         trace: one line per record with its byte offset and operands\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
@@ -37,6 +40,7 @@ constexpr std::string_view kUsage =
 
 struct CommandLine {
     bool skipTdo = false;
+    bool v2 = false;
     bool trace = false;
     std::vector<std::string> files;
 };
@@ -50,6 +54,8 @@ std::string parse(int argc, const char *const *argv, CommandLine &line) {
             options = false;
         } else if (options && arg == "-s") {
             line.skipTdo = true;
+        } else if (options && arg == "-v2") {
+            line.v2 = true;
         } else if (options && arg == "-t") {
             line.trace = true;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
@@ -58,7 +64,7 @@ std::string parse(int argc, const char *const *argv, CommandLine &line) {
             line.files.emplace_back(arg);
         }
     }
-    if (line.trace && line.skipTdo) return "-t and -s cannot be used together";
+    if (line.trace && (line.skipTdo || line.v2)) return "-t cannot be used with -s or -v2";
     if (line.trace && line.files.size() != 1) return "-t takes exactly one stream file";
     if (!line.trace && line.files.size() < 2) return "at least one SVF file and one stream file are needed";
     return "";
@@ -90,7 +96,7 @@ int runQsvfcheck(int argc, const char *const *argv, std::ostream &out, std::ostr
         }
         const std::string stream = line.files.back();
         line.files.pop_back();
-        const qsvfcheck::CheckOutcome outcome = qsvfcheck::checkStream(line.files, stream, line.skipTdo);
+        const qsvfcheck::CheckOutcome outcome = qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2);
         out << outcome.line << '\n';
         return outcome.equivalent ? kCheckEquivalent : kCheckDiffers;
     } catch (const qsvfcheck::InputError &error) {

@@ -81,11 +81,6 @@ bool isDigit(int c) { return c >= '0' && c <= '9'; }
 bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 bool isPunct(int c) { return c > 32 && c < 127 && !isLetter(c) && !isDigit(c) && c != '_'; }
 
-bool isStable(qsvf::TapStateCode state) {
-    return state == qsvf::STATE_RESET || state == qsvf::STATE_IDLE || state == qsvf::STATE_DRPAUSE ||
-           state == qsvf::STATE_IRPAUSE;
-}
-
 // The operand keywords of scan commands, in the order of Operands::value.
 constexpr std::array<const char *, 4> kOperandNames = {"tdi", "tdo", "mask", "smask"};
 enum { kTdi = 0, kTdo = 1, kMask = 2, kSmask = 3 };
@@ -174,13 +169,21 @@ bool SvfReader::next(SvfScan &scan) {
         if (token.kind != TokenKind::Word) fail(token.line, "SVF command expected, found \"" + token.text + "\"");
         const std::string &keyword = token.text;
         if (keyword == "runtest") {
-            const uint64_t wait = readRunTest();
+            const RunTest run = readRunTest();
             // A RUNTEST right after a scan (only RUNTESTs between) asks its
             // wait after that scan; consecutive RUNTESTs add up.
             if (m_pending) {
-                m_pending->wait = saturatingAdd(m_pending->wait, wait);
+                m_pending->wait = saturatingAdd(m_pending->wait, run.wait);
                 if (m_pending->waitLine == 0) m_pending->waitLine = token.line;
             }
+            playRunTest(run, m_pending.has_value(), token.line);
+            continue;
+        }
+        // ENDIR and ENDDR move nothing: a RUNTEST after them still follows
+        // the scan before, unless a RUNTEST came between.
+        const bool endState = keyword == "endir" || keyword == "enddr";
+        if (endState && m_pending && m_pending->waitLine == 0) {
+            readEndState(keyword == "endir" ? "ENDIR" : "ENDDR");
             continue;
         }
         // Any other command ends the waits of the scan before it.
@@ -196,14 +199,15 @@ bool SvfReader::next(SvfScan &scan) {
             readFrequency();
         else if (keyword == "state")
             readState();
-        else if (keyword == "endir" || keyword == "enddr")
+        else if (endState)
             readEndState(keyword == "endir" ? "ENDIR" : "ENDDR");
         else if (keyword == "trst") {
-            expectWord("TRST");
+            if (expectWord("TRST") != "absent") m_notes |= kNoteTrst;
             expect(";", "TRST");
-        } else if (keyword == "piomap" || keyword == "pio")
+        } else if (keyword == "piomap" || keyword == "pio") {
+            if (keyword == "pio") m_notes |= kNotePio;
             skipToSemicolon(keyword == "pio" ? "PIO" : "PIOMAP");
-        else
+        } else
             fail(token.line, "unknown SVF command \"" + keyword + "\"");
         if (done) return true;
     }
@@ -238,7 +242,19 @@ void SvfReader::readScanCommand(const std::string &keyword, long line) {
                        : keyword == "tir" ? m_tir
                                           : m_tdr;
     storePattern(pattern, operands, upper, line);
-    if (isScan) m_pending = combine(keyword == "sir", line);
+    if (!isScan) return;
+    const bool instruction = keyword == "sir";
+    if (instruction && pattern.tdo) m_notes |= kNoteSirTdo;
+    m_pending = combine(instruction, line);
+    m_pending->restsBefore = std::move(m_rests);
+    m_rests.clear();
+    Rest end;
+    end.kind = RestKind::ScanEnd;
+    end.instruction = instruction;
+    end.state = m_endState[instruction];
+    end.line = line;
+    m_rests.push_back(end);
+    m_tap = end.state;
 }
 
 SvfReader::Operands SvfReader::readOperands(const std::string &keyword, bool isScan) {
@@ -512,7 +528,7 @@ std::optional<Decimal> SvfReader::readNumber(const char *command) {
 std::string SvfReader::readStateName(const char *command, bool stableOnly) {
     const Token token = nextToken();
     const auto state = qsvf::tapStateFromName(token.text);
-    if (token.kind != TokenKind::Word || !state || (stableOnly && !isStable(*state)))
+    if (token.kind != TokenKind::Word || !state || (stableOnly && !isStableState(*state)))
         fail(token.line,
              std::string(command) + ": \"" + token.text + "\" is not a " + (stableOnly ? "stable " : "") + "TAP state");
     return token.text;
@@ -522,11 +538,12 @@ std::string SvfReader::readStateName(const char *command, bool stableOnly) {
 // RUNTEST [run_state] min_time SEC [MAXIMUM max_time SEC] [ENDSTATE end_state];
 // The wait asked is max(count, ceil(min_time x frequency)), the frequency
 // being the last FREQUENCY or 1 MHz.  A count is a number of whole clocks.
-uint64_t SvfReader::readRunTest() {
+SvfReader::RunTest SvfReader::readRunTest() {
+    RunTest run;
     Token token = nextToken();
     pushBack(token);
     if (token.kind == TokenKind::Word && isLetter(static_cast<unsigned char>(token.text[0])))
-        readStateName("RUNTEST", true);
+        run.runState = *qsvf::tapStateFromName(readStateName("RUNTEST", true));
     const std::optional<Decimal> first = readNumber("RUNTEST");
     if (!first) fail(token.line, "RUNTEST: a count or a time expected");
     const std::string unit = expectWord("RUNTEST");
@@ -543,21 +560,45 @@ uint64_t SvfReader::readRunTest() {
     }
     token = nextToken();
     if (minTime && token.text == "maximum" && token.kind == TokenKind::Word) {
-        if (!readNumber("RUNTEST")) fail(token.line, "RUNTEST: a time expected after MAXIMUM");
+        const std::optional<Decimal> maxTime = readNumber("RUNTEST");
+        if (!maxTime) fail(token.line, "RUNTEST: a time expected after MAXIMUM");
+        run.maxClocks = maxTime->times(frequency()).floor();
         expect("sec", "RUNTEST");
         token = nextToken();
     }
     if (token.text == "endstate" && token.kind == TokenKind::Word) {
-        readStateName("RUNTEST", true);
+        run.endState = *qsvf::tapStateFromName(readStateName("RUNTEST", true));
         token = nextToken();
     }
     if (!token.is(";")) fail(token.line, "RUNTEST: \";\" expected, found \"" + token.text + "\"");
-    uint64_t wait = count;
-    if (minTime) {
-        static const Decimal kDefaultFrequency("1", 6);
-        wait = std::max(wait, minTime->times(m_frequency ? *m_frequency : kDefaultFrequency).ceil());
-    }
-    return wait;
+    run.wait = count;
+    if (minTime) run.wait = std::max(run.wait, minTime->times(frequency()).ceil());
+    return run;
+}
+
+Decimal SvfReader::frequency() const {
+    static const Decimal kDefaultFrequency("1", 6);
+    return m_frequency ? *m_frequency : kDefaultFrequency;
+}
+
+// The TAP walks to the run state, waits there and walks to the end state;
+// the run state and end state stay for the next RUNTEST, and the end state
+// follows a run state given alone.
+void SvfReader::playRunTest(const RunTest &run, bool afterScan, long line) {
+    if (run.runState) m_runState = *run.runState;
+    if (run.endState)
+        m_runEnd = *run.endState;
+    else if (run.runState)
+        m_runEnd = *run.runState;
+    walkTo(m_rests, m_tap, m_runState, RestKind::Wait, line);
+    Rest &wait = m_rests.back();
+    wait.clocks = run.wait;
+    wait.maxClocks = run.maxClocks;
+    wait.afterScan = afterScan;
+    wait.waitsHere = true;
+    walkTo(m_rests, m_runState, m_runEnd, RestKind::WaitEnd, line);
+    m_rests.back().afterScan = afterScan;
+    m_tap = m_runEnd;
 }
 
 // FREQUENCY [cycles HZ];  A frequency of 0, or none, means the 1 MHz default.
@@ -572,20 +613,26 @@ void SvfReader::readFrequency() {
     expect(";", "FREQUENCY");
 }
 
-// STATE [path states] stable_state;
+// STATE [path states] stable_state;  The first state may be a stable state
+// reached by its path; every further one follows the one before in a step.
 void SvfReader::readState() {
-    std::optional<qsvf::TapStateCode> last;
+    bool moved = false;
     for (Token token = nextToken(); !token.is(";"); token = nextToken()) {
-        last = qsvf::tapStateFromName(token.text);
-        if (token.kind != TokenKind::Word || !last)
+        const std::optional<qsvf::TapStateCode> state = qsvf::tapStateFromName(token.text);
+        if (token.kind != TokenKind::Word || !state)
             fail(token.line, "STATE: \"" + token.text + "\" is not a TAP state" +
                                  (token.kind == TokenKind::End ? " (end of the file before \";\")" : ""));
+        if ((moved && !isOneStep(m_tap, *state)) || !walkTo(m_rests, m_tap, *state, RestKind::Move, token.line))
+            fail(token.line, "STATE: " + token.text + " is not one step from " + std::string(tapStateTitle(m_tap)));
+        m_tap = *state;
+        moved = true;
     }
-    if (last && !isStable(*last)) fail(m_line, "STATE: the last state must be RESET, IDLE, DRPAUSE or IRPAUSE");
+    if (!isStableState(m_tap)) fail(m_line, "STATE: the last state must be RESET, IDLE, DRPAUSE or IRPAUSE");
 }
 
 void SvfReader::readEndState(const char *command) {
-    readStateName(command, true);
+    const std::string name = readStateName(command, true);
+    m_endState[command[3] == 'I' ? 1 : 0] = *qsvf::tapStateFromName(name);
     expect(";", command);
 }
 

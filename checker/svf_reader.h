@@ -3,8 +3,9 @@
 // header and trailer, RUNTEST and FREQUENCY) and hands out its scans one at
 // a time: each SIR and SDR joined with its header and trailer bits, the TDI
 // bits that count (SMASK), the TDO bits compared and their expected values,
-// and the wait in clocks that the RUNTEST commands directly after the scan
-// ask for.  The file is read in blocks and one scan is held at a time, so
+// the wait in clocks that the RUNTEST commands directly after the scan ask
+// for, and the stable states the TAP rests in since the scan before (ENDIR,
+// ENDDR, STATE and every RUNTEST move it).  The file is read in blocks and one scan is held at a time, so
 // memory follows the longest scan, not the file.
 #ifndef QSVFCHECK_SVF_READER_H
 #define QSVFCHECK_SVF_READER_H
@@ -18,6 +19,7 @@
 #include "bit_vector.h"
 #include "file_blocks.h"
 #include "svf_number.h"
+#include "tap_model.h"
 
 namespace qsvfcheck {
 
@@ -35,7 +37,12 @@ struct SvfScan {
     long line = 0;                              // line of the SIR or SDR keyword
     uint64_t wait = 0;                          // clocks asked after the scan
     long waitLine = 0;                          // line of the first RUNTEST asking it, 0 when none
+    // Where the SVF rests since the previous scan (its end state first).
+    std::vector<Rest> restsBefore;
 };
+
+// What the SVF asks that no stream can carry.
+enum SvfNote : unsigned { kNoteSirTdo = 1, kNoteTrst = 2, kNotePio = 4 };
 
 struct SvfOptions {
     bool skipTdo = false;                      // -s: TDO is not compared
@@ -55,6 +62,10 @@ public:
 
     const std::string &fileName() const { return m_fileName; }
     long line() const { return m_line; }
+    // After the end: where the SVF rests after its last scan.
+    std::vector<Rest> &tail() { return m_rests; }
+    TapState state() const { return m_tap; }
+    unsigned notes() const { return m_notes; }
 
 private:
     enum class TokenKind { End, Number, Word, Punct, Other };
@@ -93,13 +104,20 @@ private:
     std::shared_ptr<const BitVector> readHexValue(uint64_t bits, bool keep);
     void storePattern(Pattern &pattern, Operands &operands, const std::string &keyword, long line);
     SvfScan combine(bool instruction, long line) const;
-    uint64_t readRunTest();
+    struct RunTest {
+        uint64_t wait = 0;
+        std::optional<TapState> runState, endState;
+        std::optional<uint64_t> maxClocks;
+    };
+    RunTest readRunTest();
+    void playRunTest(const RunTest &run, bool afterScan, long line);
     void readFrequency();
     void readState();
     void readEndState(const char *command);
     void skipToSemicolon(const char *command);
     std::optional<Decimal> readNumber(const char *command);
     std::string readStateName(const char *command, bool stableOnly);
+    Decimal frequency() const;
 
     std::string m_fileName;
     SvfOptions m_options;
@@ -112,6 +130,13 @@ private:
     Pattern m_sir, m_sdr, m_hir, m_hdr, m_tir, m_tdr;
     std::optional<Decimal> m_frequency;  // none: the 1 MHz default
     std::optional<SvfScan> m_pending;    // a scan whose waits may still follow
+
+    // The TAP as the SVF moves it.
+    TapState m_tap = qsvf::STATE_RESET;
+    TapState m_endState[2] = {qsvf::STATE_IDLE, qsvf::STATE_IDLE};  // DR, IR
+    TapState m_runState = qsvf::STATE_IDLE, m_runEnd = qsvf::STATE_IDLE;
+    std::vector<Rest> m_rests;
+    unsigned m_notes = 0;
 };
 
 }  // namespace qsvfcheck

@@ -151,6 +151,18 @@ void note(const std::string &text, FileChannel *lineChannel) {
     errHandler(SEV_NOTE, text, lineChannel ? 1 : 0, lineChannel);
 }
 
+void warnOptionLoss(OptionLoss kind, FileChannel &channel) {
+    static constexpr const char *kTexts[] = {
+        "End state other than IDLE needs -extensions; every scan ends in IDLE",
+        "RUNTEST state other than IDLE needs -qwait; the wait is clocked in IDLE",
+        "STATE and TRST are not written with -v2; the TAP stays where the scans leave it",
+    };
+    const unsigned bit = 1u << kind;
+    if (giOptionLossWarned & bit) return;
+    giOptionLossWarned |= bit;
+    warning(kTexts[kind], &channel);
+}
+
 void limitError(const char *what, const std::string &value, int64_t limit, FileChannel *lineChannel) {
     fatalError(strFormat("%s [%s] exceeds limit [%lld]", what, value.c_str(), static_cast<long long>(limit)),
                lineChannel);

@@ -51,6 +51,15 @@ inline void nullPtrChk(const void *pointer, const char *label, FileChannel *chan
 void warning(const std::string &text, FileChannel *lineChannel = nullptr);
 void note(const std::string &text, FileChannel *lineChannel = nullptr);
 
+// What the chosen options cannot write of what the SVF asks: each kind is
+// warned once per run, at the first command that asks it.
+enum OptionLoss {
+    LOSS_END_STATE = 0,  // ENDIR/ENDDR other than IDLE without -extensions
+    LOSS_RUN_STATE = 1,  // RUNTEST run or end state other than IDLE carried by a run-test count
+    LOSS_V2_STATE = 2,   // STATE or TRST under -v2
+};
+void warnOptionLoss(OptionLoss kind, FileChannel &channel);
+
 // A value that does not fit the field it is written to or read into.
 [[noreturn]] void limitError(const char *what, const std::string &value, int64_t limit,
                              FileChannel *lineChannel = nullptr);

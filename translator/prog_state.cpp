@@ -19,6 +19,8 @@ int64_t lTckRunCount, lSdrSize;
 int g_iStoredEndState, g_iStoredEndTap, g_iStoredEndMode, g_iDelayedEndxR;
 int giQtapState;
 int giSplitSdrWritten, giInOrderSirWritten;
+unsigned giOptionLossWarned;
+int giPlayerState, giPlayerEndPause[2];
 std::unique_ptr<CCombinedValue> pSdrMask;
 int64_t lSdrMaskSize;
 std::unique_ptr<CTapObj> pGlobTapData;
@@ -71,6 +73,9 @@ void initProgVariables() {
     g_iDelayedEndxR = 0;
     giQtapState = 0;
     giSplitSdrWritten = giInOrderSirWritten = 0;
+    giOptionLossWarned = 0;
+    giPlayerState = qsvf::STATE_RESET;
+    giPlayerEndPause[0] = giPlayerEndPause[1] = 0;
     pSdrMask.reset();
     lSdrMaskSize = -1;
     pGlobTapData.reset();

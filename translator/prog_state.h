@@ -59,6 +59,13 @@ extern int g_iDelayedEndxR;
 extern int giQtapState;
 extern int giSplitSdrWritten;    // the last SDR written was split into pieces
 extern int giInOrderSirWritten;  // the command just handled wrote its SIR at once (-inorder)
+extern unsigned giOptionLossWarned;
+// Where the player rests after the records written so far: a scan ends in
+// the end state its QENDIR/QENDDR set (Run-Test/Idle or the pause state),
+// and a run-test count after it is clocked in Run-Test/Idle, whatever state
+// the SVF asks; QSTATE and QWAIT go where they say.
+extern int giPlayerState;
+extern int giPlayerEndPause[2];  // DR, IR: the last QENDDR, QENDIR written was 1  // kinds of option loss already warned (bit per OptionLoss)
 extern std::unique_ptr<CCombinedValue> pSdrMask;  // last QTDOMASK written from a MASK
 extern int64_t lSdrMaskSize;  // length of the last QTDOMASK written; -1 before the first
 extern std::unique_ptr<CTapObj> pGlobTapData;

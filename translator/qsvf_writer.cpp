@@ -129,6 +129,15 @@ void qsvfHeaderTrailer(int isTrailer) {
 
 namespace {
 
+// Where the player rests after a scan of the kind (1 instruction), with
+// or without the run-test count after it.
+void restAfterScan(int instruction, bool withCount) {
+    const int pause = instruction ? qsvf::STATE_IRPAUSE : qsvf::STATE_DRPAUSE;
+    giPlayerState = withCount && lTckRunCount > 0 ? qsvf::STATE_IDLE
+                    : giPlayerEndPause[instruction] ? pause
+                                                    : qsvf::STATE_IDLE;
+}
+
 void writeRunTestZero() {
     listFormat("QRUNTEST 0x%08d\n", 0);
     writeOpcode(qsvf::QRUNTEST);
@@ -155,6 +164,7 @@ void writeEmptyScan() {
     binWrite(0, 8);
     writeOpcode(qsvf::QSDR);
     lSdrSize = 0;
+    restAfterScan(0, true);
 }
 
 // QTDOMASK with bits lo .. lo+bits-1 of a mask (all zero for none); the
@@ -251,6 +261,33 @@ void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, const C
     }
     piece(total - (record + rest), record + rest);
     listText("\n");
+    restAfterScan(0, false);
+}
+
+}  // namespace
+
+namespace {
+
+// Players of the older format know no QWAIT: the count is run by an empty
+// scan.
+void writeCountOnEmptyScan(int64_t count) {
+    if (count != lTckRunCount) {
+        listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
+        writeOpcode(qsvf::QRUNTEST);
+        binWrite(static_cast<uint64_t>(count), 8);
+        lTckRunCount = count;
+    }
+    writeEmptyScan();
+}
+
+void writeQwait(int runState, int endState, int64_t count) {
+    listFormat("QWAIT 0x%02X 0x%02X 0x%08llX\n", static_cast<unsigned>(runState), static_cast<unsigned>(endState),
+               static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
+    writeOpcode(qsvf::QWAIT);
+    binWrite(static_cast<uint64_t>(runState), 2);
+    binWrite(static_cast<uint64_t>(endState), 2);
+    binWrite(static_cast<uint64_t>(count), 8);
+    giPlayerState = endState;
 }
 
 }  // namespace
@@ -259,22 +296,19 @@ void writeWaitAfterScan(int runState, int endState, int64_t count) {
     // Nothing to wait, or the scan already waited the count the player
     // holds (no run-test reset stands before an in-order SIR).
     if (count == 0 || count == lTckRunCount) return;
-    if (iV2Compatibility == 1) {
-        // Players of the older format know no QWAIT: the count is run by an
-        // empty scan right after the scan.
-        listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
-        writeOpcode(qsvf::QRUNTEST);
-        binWrite(static_cast<uint64_t>(count), 8);
-        lTckRunCount = count;
-        writeEmptyScan();
-        return;
-    }
-    listFormat("QWAIT 0x%02X 0x%02X 0x%08llX\n", static_cast<unsigned>(runState), static_cast<unsigned>(endState),
-               static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
-    writeOpcode(qsvf::QWAIT);
-    binWrite(static_cast<uint64_t>(runState), 2);
-    binWrite(static_cast<uint64_t>(endState), 2);
-    binWrite(static_cast<uint64_t>(count), 8);
+    if (iV2Compatibility == 1)
+        writeCountOnEmptyScan(count);
+    else
+        writeQwait(runState, endState, count);
+}
+
+void writeWaitWhereItStands(int runState, int endState, int64_t count) {
+    // QWAIT also moves the TAP to the run and end states, so it is written
+    // even for no clocks; an empty scan of no clocks would do nothing.
+    if (iV2Compatibility != 1)
+        writeQwait(runState, endState, count);
+    else if (count != 0)
+        writeCountOnEmptyScan(count);
 }
 
 void writeSirRecord() {
@@ -292,6 +326,7 @@ void writeSirRecord() {
     }
     bytePrint(&tdi, 0, total);
     listText("\n");
+    restAfterScan(1, true);
 }
 
 void writeSir(int kind) {
@@ -351,6 +386,7 @@ void writeSdr(int kind) {
             bytePrint(tdo ? &*tdo : nullptr, 0, total);
         }
         listText("\n");
+        restAfterScan(0, true);
     }
     iSdrFlag = 0;
 }

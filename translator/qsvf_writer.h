@@ -32,6 +32,10 @@ void writeSdr(int kind);
 // count (a split FPGA scan, a SIR written at once in -inorder mode),
 // written right after that scan.
 void writeWaitAfterScan(int runState, int endState, int64_t count);
+// The wait of a RUNTEST that follows no scan, written where it stands:
+// QWAIT with its run state, end state and count, or for players of the
+// older format (-v2) the count run by an empty data scan.
+void writeWaitWhereItStands(int runState, int endState, int64_t count);
 // The SIR record itself (QSIR or QSIR2 with its TDI), without the
 // run-test reset; used by the pending writer and by the in-order mode.
 void writeSirRecord();

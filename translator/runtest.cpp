@@ -11,6 +11,7 @@
 #include <cstring>
 #include <limits>
 
+#include "combine.h"
 #include "diagnostics.h"
 #include "file_channel.h"
 #include "prog_state.h"
@@ -125,12 +126,21 @@ void doRunTest(FileChannel &channel) {
     CTapObj &tap = *pGlobTapData;
     const bool afterInOrderSir = giInOrderSirWritten == 1;
     giInOrderSirWritten = 0;
+    // A RUNTEST that follows a scan gives its count to that scan; one that
+    // follows no scan (at the start, after STATE, ENDIR/ENDDR, TRST,
+    // FREQUENCY, PIO, a header or trailer) has none to carry it and is
+    // written as a wait of its own where it stands.
+    const bool followsScan = iSdrFlag == 1 || (iSirFlag == 1 && iInOrder != 1) || afterInOrderSir;
+    // The wait goes into the run-test count, which carries no state, unless
+    // it is written as QWAIT after a scan that cannot carry the count.
+    const bool splitPending = iSdrFlag == 1 && iFpgaFormat == 1 && sdrPatterns().totalBits() > lFpgaRecSize;
+    const bool waitInCount =
+        giUseQwait != 1 && followsScan && (iV2Compatibility == 1 || !(afterInOrderSir || splitPending));
     if (giUseQwait == 1) {
         writeSir(0);
         writeSdr(0);
     }
     tap.runCount = tap.minTime = tap.maxTime = -1.0f;
-    bool runStateGiven = false, endStateGiven = false;
     // What each merged command asks for: its clock count (with -runmin) and
     // its minimum time, -1 when not given.  The clocks of the commands are
     // summed as they are read; the sum counts only where some command gives
@@ -149,6 +159,9 @@ void doRunTest(FileChannel &channel) {
     const double frequency = tap.frequency < 0 ? 1.0e6 : tap.frequencyExact;
     for (;;) {
         Wait wait{-1.0, -1.0};
+        // Each command of a run of RUNTESTs sets its own states: a run
+        // state given alone is also the end state.
+        bool runStateGiven = false, endStateGiven = false;
         lexNeed(channel, ";");
         if (channel.iTokenType == TOK_WORD && !testIsNum(channel.sToken, 0)) {
             tap.runState = checkTapState(TAP_SET_STABLE, channel.sToken, &channel, "invalid run state");
@@ -221,11 +234,16 @@ void doRunTest(FileChannel &channel) {
                 strSearch(";", 0, channel);
             }
         }
+        if (runStateGiven && !endStateGiven) tap.runEndState = tap.runState;
+        if (waitInCount && (tap.runState != qsvf::STATE_IDLE || tap.runEndState != qsvf::STATE_IDLE))
+            warnOptionLoss(LOSS_RUN_STATE, channel);
         anyTime = anyTime || wait.minTime >= 0;
         double clocks = wait.count < 0 ? 0 : wait.count;
         if (wait.minTime >= 0) clocks = std::max(clocks, clocksForTime(wait.minTime, frequency));
         timedTotal += clocks;
-        if (giUseQwait == 1) break;
+        // Each wait written as QWAIT keeps its own states: the next RUNTEST
+        // is a command of its own.
+        if (giUseQwait == 1 || !followsScan || (followsScan && !waitInCount)) break;
         lex(channel, 0);
         if (channel.tokenRead() && isToken(channel, "runtest")) continue;
         channel.iTokenState = kStatePushedBack;
@@ -245,7 +263,6 @@ void doRunTest(FileChannel &channel) {
                                  static_cast<double>(tap.maxTime)),
                        &channel);
     }
-    if (runStateGiven && !endStateGiven) tap.runEndState = tap.runState;
 
     // The wait written: counts alone as read; where a minimum time is given
     // the command waits at least that long, so its clocks are the larger of
@@ -272,6 +289,13 @@ void doRunTest(FileChannel &channel) {
         binWrite(tap.runState, 2);
         binWrite(tap.runEndState, 2);
         binWrite(static_cast<uint64_t>(count), 8);
+        giPlayerState = tap.runEndState;
+        return;
+    }
+    if (!followsScan) {
+        writeWaitWhereItStands(tap.runState, tap.runEndState, count);
+        // The next scan is not the one this RUNTEST asked its wait after.
+        iRunTestFlag = 0;
         return;
     }
     // The scans that cannot carry the count get the wait right after them.

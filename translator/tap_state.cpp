@@ -102,6 +102,7 @@ void addTapTransition(int tms, TapState state, int emit) {
     listFormat("QSTATE 0x%02x\n", static_cast<unsigned>(giQtapState));
     writeOpcode(QSTATE);
     binWrite(static_cast<uint64_t>(giQtapState), 2);
+    giPlayerState = giQtapState;
 }
 
 void doStableState(TapState from, TapState to, int emit) {
@@ -124,12 +125,29 @@ void doState(FileChannel &channel) {
     TapState current = pGlobTapData->currentState;
     bool moved = false;
     int emit = iV2Compatibility == 1 ? 0 : 1;
+    // Every step is written from where the player is, which is not where
+    // the SVF is after a wait carried by the run-test count (clocked in
+    // Run-Test/Idle) or a scan ending in a state QENDIR/QENDDR cannot hold.
+    // The paths to stable states, the only steps written by default, the
+    // player walks from anywhere.
+    const TapState player = iOptMinQstateUsage != 1 ? static_cast<TapState>(giPlayerState) : current;
     for (;;) {
         lexNeed(channel, ";");
         if (std::strcmp(channel.sToken, ";") == 0) break;
         TapState state = checkTapState(TAP_SET_ALL, channel.sToken, &channel, "invalid path/stable state");
+        if (emit == 0) warnOptionLoss(LOSS_V2_STATE, channel);
         int tms = 0;
         if (checkTapPath(current, state, &tms)) {
+            if (!moved && player != current) {
+                // A stable first state is reached by its path from the
+                // player; another one from the state the SVF is in.
+                doStableState(player, isStableState(state) ? state : current, emit);
+                if (isStableState(state)) {
+                    current = state;
+                    moved = true;
+                    continue;
+                }
+            }
             addTapTransition(tms, state, emit);
             current = state;
             moved = true;
@@ -137,7 +155,7 @@ void doState(FileChannel &channel) {
             fatalError(strFormat("Invalid pathstate from state %s", kTapStateNames[current].data()), &channel);
         } else {
             TapState stable = checkTapState(TAP_SET_STABLE, channel.sToken, &channel, "invalid stable state");
-            doStableState(current, stable, emit);
+            doStableState(player, stable, emit);
             current = stable;
             moved = true;
         }
@@ -152,6 +170,7 @@ void doState(FileChannel &channel) {
 
 void writeEndStateRecord(int which, int operand) {
     if (iQsvfExt != 1) return;
+    giPlayerEndPause[which == 0 ? 1 : 0] = operand;
     listFormat("%s 0x%02X\n", which == 0 ? "QENDIR" : "QENDDR", static_cast<unsigned>(operand));
     writeOpcode(which == 0 ? QENDIR : QENDDR);
     binWrite(static_cast<uint64_t>(operand), 2);
@@ -161,6 +180,7 @@ void doEndState(FileChannel &channel, int which) {
     g_iDelayedEndxR = 0;
     lexNeed(channel, ";");
     TapState state = checkTapState(TAP_SET_STABLE, channel.sToken, &channel, "invalid end state");
+    if (state != STATE_IDLE && iQsvfExt != 1) warnOptionLoss(LOSS_END_STATE, channel);
     (which == 0 ? pGlobTapData->irEndState : pGlobTapData->drEndState) = state;
     strSearch(";", 0, channel);
     lex(channel, 0);
@@ -186,6 +206,7 @@ void doTrst(FileChannel &channel) {
     int mode = 0;
     for (int i = 0; i < 3; ++i)
         if (std::strcmp(channel.sToken, kModes[i]) == 0) mode = i + 1;
+    if (mode != 0 && iV2Compatibility == 1) warnOptionLoss(LOSS_V2_STATE, channel);
     if (mode != 0) {
         if (pGlobTapData->trstMode == 4) warning("No TRSTs allowed after TRST ABSENT", &channel);
         pGlobTapData->trstMode = mode;

@@ -155,6 +155,37 @@ const CheckCase kCheckCases[] = {
      "00 00"
      "  09 FE DC BA 98 76 54 32 10  00 00 00 00 00 00 00 00  09 00 00 00 00 00 00 00 05  00 00 00 00 00 00 00 00  00",
      0, "equivalent: 3 scans checked, 0 TDO bits compared, 0 waits checked"},
+    // The TAP state.  ENDDR DRPAUSE in a stream without QENDDR: the scan ends
+    // in Run-Test/Idle, which the summary names; with QENDDR 0 the stream
+    // says Run-Test/Idle where the SVF asks Pause-DR.
+    {"end_state_not_carried", "ENDDR DRPAUSE;\nSDR 8 TDI (01);\n",
+     "07 20  08 00 00 00 08  01 00  04 00 00 00 00  09 01 00  00", 0,
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked; "
+     "not carried: the SVF ends DR scans in Pause-DR, the stream in Run-Test/Idle"},
+    {"end_state_differs", "ENDDR DRPAUSE;\nSDR 8 TDI (01);\n",
+     "07 20  14 00  08 00 00 00 08  01 00  04 00 00 00 00  09 01 00  00", 1,
+     "{SVF}: after the last scan the SVF rests in Pause-DR (line 2), the stream in Run-Test/Idle"},
+    // A reset wait before the first scan: as a QRUNTEST it is clocked after
+    // the SIR, so before the SIR the TAP waits nothing.
+    {"wait_before_first_scan_lost", "STATE RESET;\nSTATE IDLE;\nRUNTEST 10000 TCK;\nSIR 8 TDI (01);\n",
+     "07 20  12 00  12 01  04 00 00 27 10  04 00 00 00 00  02 08 01  00", 1,
+     "{SVF}:4: scan 1 (SIR, 8 bits): before the scan the stream waits 0 clocks in Run-Test/Idle, the SVF asks at "
+     "least 10000 (line 2) (QSIR at stream byte 16)"},
+    {"wait_before_first_scan", "STATE RESET;\nSTATE IDLE;\nRUNTEST 10000 TCK;\nSIR 8 TDI (01);\n",
+     "07 20  12 00  12 01  17 01 01 00 00 27 10  04 00 00 00 00  02 08 01  00", 0,
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked"},
+    {"reset_left_out", "STATE RESET;\nSTATE IDLE;\nSIR 8 TDI (01);\n", "07 20  12 01  04 00 00 00 00  02 08 01  00", 1,
+     "{SVF}:3: scan 1 (SIR, 8 bits): before the scan the SVF rests in Test-Logic-Reset (line 1), the stream in "
+     "Run-Test/Idle (QSIR at stream byte 9)"},
+    // MAXIMUM 2E-5 SEC at 1 MHz allows 20 clocks.
+    {"wait_above_maximum", "SIR 8 TDI (01);\nRUNTEST 10 TCK 1E-5 SEC MAXIMUM 2E-5 SEC;\n",
+     "07 20  04 00 00 00 1E  02 08 01  00", 1,
+     "{SVF}: after the last scan the stream waits 30 clocks in Run-Test/Idle, the SVF allows at most 20 (line 1)"},
+    {"not_carried_by_the_format", "TRST OFF;\nSIR 8 TDI (01) TDO (01);\nPIOMAP (OUT A);\nPIO (H);\n",
+     "07 20  04 00 00 00 00  02 08 01  00", 0,
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked; "
+     "not carried: the SVF compares SIR TDO, the format cannot; the SVF sets TRST, the format cannot; the SVF drives "
+     "PIO, the format cannot"},
     // 10 ms at 1 kHz are 10 clocks, more than the 3 TCK.
     {"time_at_frequency", "FREQUENCY 1E3 HZ;\nSIR 8 TDI (01);\nRUNTEST 3 TCK 1.00E-02 SEC;\n",
      "07 20  04 00 00 00 09  02 08 01  00", 1,
@@ -209,6 +240,12 @@ const InvalidCase kInvalidCases[] = {
     {"split_not_ended", kExampleSvf, "07 20  08 00 00 00 08  0C FF  02 08 FE  00",
      "{QSVF}: byte 9: QSIR inside the split scan that begins at byte 7"},
     {"vector_before_size", kExampleSvf, "07 20  03 00", "{QSVF}: byte 2: QSDR before any QSDRSIZE"},
+    {"state_code", kExampleSvf, "07 20  12 10  00", "{QSVF}: byte 2: QSTATE 16 is no TAP state"},
+    {"state_not_reachable", kExampleSvf, "07 20  12 04  00",
+     "{QSVF}: byte 2: QSTATE Shift-DR is neither one step from Test-Logic-Reset nor a stable state"},
+    {"end_state_operand", kExampleSvf, "07 20  14 02  00", "{QSVF}: byte 2: QENDDR end state 2 is neither 0 nor 1"},
+    {"wait_state", kExampleSvf, "07 20  17 01 04 00 00 00 01  00",
+     "{QSVF}: byte 2: QWAIT end state 4 is no stable TAP state"},
 };
 
 class Invalid : public ::testing::TestWithParam<InvalidCase> {};
@@ -239,7 +276,7 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     run = runCheck({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(
-        run.out.rfind("Usage: qsvfcheck [-s] <input.svf>... <stream.qsvf>\n       qsvfcheck -t <stream.qsvf>\n", 0),
+        run.out.rfind("Usage: qsvfcheck [-s] [-v2] <input.svf>... <stream.qsvf>\n       qsvfcheck -t <stream.qsvf>\n", 0),
         0u);
 
     for (const std::vector<std::string> &args :

@@ -346,7 +346,7 @@ std::string Generator::run() {
             scan(true);
             if (m_random.chance(35)) runTest(true);
         } else if (choice < 62) {
-            if (m_dialect == SvfDialect::Full) runTest(false);
+            runTest(false);
         } else if (choice < 68) {
             static const char *const kinds[] = {"hir", "hdr", "tir", "tdr"};
             uint64_t *lengths[] = {&m_hirLength, &m_hdrLength, &m_tirLength, &m_tdrLength};

@@ -11,9 +11,9 @@ enum class SvfDialect {
     // header and trailer, STATE, ENDIR/ENDDR, TRST, RUNTEST in all its forms,
     // FREQUENCY, comments, CR LF line ends, values split over lines.
     Full,
-    // Files whose every scan bit matters and whose every RUNTEST directly
-    // follows a scan: no SMASK, so that any single change to a stream is a
-    // change of what it does.
+    // Files whose every scan bit matters and whose every RUNTEST waits at
+    // least one clock, after a scan or where it stands: no SMASK, so that
+    // any single change to a stream is a change of what it does.
     EveryBitCounts,
     // The narrow dialect of svf2qsvf96: one statement per line, fixed word
     // order, RUNTEST only after SDR groups, runs of address-incrementing

@@ -46,6 +46,8 @@ void PrintTo(const OptionSet &set, std::ostream *out) { *out << '"' << set.optio
 
 constexpr uint32_t kGeneratedFiles = 200;
 
+bool writtenForV2(const OptionSet &set) { return std::string(set.options).find("-v2") != std::string::npos; }
+
 int translate(const std::string &options, const fs::path &svf, const fs::path &qsvf) {
     std::vector<std::string> args = {CHECKER_SVF2QSVF, "-w"};
     for (const std::string &option : words(options)) args.push_back(option);
@@ -55,9 +57,10 @@ int translate(const std::string &options, const fs::path &svf, const fs::path &q
 
 // Checks the stream against the SVF files; a failure names the inputs.
 void expectEquivalent(const std::vector<fs::path> &svfFiles, const fs::path &stream, bool skipTdo,
-                      const std::string &what) {
+                      const std::string &what, bool v2 = false) {
     std::vector<std::string> args;
     if (skipTdo) args.push_back("-s");
+    if (v2) args.push_back("-v2");
     for (const fs::path &svf : svfFiles) args.push_back(svf.string());
     args.push_back(stream.string());
     const CheckRun run = runCheck(args);
@@ -102,7 +105,8 @@ TEST_P(Translations, GeneratedFilesAreEquivalent) {
         const fs::path qsvf = work / ("seed" + std::to_string(seed) + ".qsvf");
         writeFile(svf, generateSvf(seed, SvfDialect::Full));
         ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
-        expectEquivalent({svf}, qsvf, skipTdo, "seed " + std::to_string(seed) + ", svf2qsvf " + set.options);
+        expectEquivalent({svf}, qsvf, skipTdo, "seed " + std::to_string(seed) + ", svf2qsvf " + set.options,
+                         writtenForV2(set));
         countSplitTdo(qsvf, splitTdo);
     }
     expectSplitTdoCovered(set.options, splitTdo);
@@ -119,7 +123,7 @@ TEST_P(Translations, CorpusFilesAreEquivalent) {
         const fs::path qsvf = work / (svf.stem().string() + ".qsvf");
         ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
         expectEquivalent({svf}, qsvf, std::string(set.options) == "-s",
-                         svf.filename().string() + ", svf2qsvf " + set.options);
+                         svf.filename().string() + ", svf2qsvf " + set.options, writtenForV2(set));
     }
 }
 
@@ -148,7 +152,7 @@ TEST(Merges, TwoAndThreeTranslationsAreEquivalent) {
         }
         ASSERT_EQ(runProgram(args), 0);
         expectEquivalent(svfFiles, work / "merged.qsvf", false,
-                         "merge " + std::to_string(merge) + " of " + std::to_string(count) + (v2 ? " with -v2" : ""));
+                         "merge " + std::to_string(merge) + " of " + std::to_string(count) + (v2 ? " with -v2" : ""), v2);
     }
 }
 
@@ -169,7 +173,8 @@ TEST_P(EarlierTranslations, GeneratedFilesAreEquivalent) {
         for (const std::string &option : words(set.options)) args.push_back(option);
         args.insert(args.end(), {svf.string(), qsvf.string()});
         ASSERT_EQ(runProgram(args), 0) << "svf2qsvf96 " << set.options << " on " << svf;
-        expectEquivalent({svf}, qsvf, false, "seed " + std::to_string(seed) + ", svf2qsvf96 " + set.options);
+        // Its streams carry no STATE move, as those written with -v2.
+        expectEquivalent({svf}, qsvf, false, "seed " + std::to_string(seed) + ", svf2qsvf96 " + set.options, true);
         qsvfcheck::StreamReader reader(qsvf.string());
         for (qsvfcheck::Record record; reader.read(record);)
             if (record.opcode == qsvf::QSDRINC) incrementScans += record.fields.size();
@@ -196,13 +201,27 @@ INSTANTIATE_TEST_SUITE_P(Options, EarlierTranslations, ::testing::ValuesIn(kEarl
 
 // ---------------------------------------------------------------- mutations
 
-enum class Change { TdiBit, ExpectedTdoBit, MaskBit, DropRunTest, LowerRunTest, DropWait, DropScan };
+enum class Change {
+    TdiBit,
+    ExpectedTdoBit,
+    MaskBit,
+    DropRunTest,
+    LowerRunTest,
+    DropWait,
+    DropScan,
+    StateCode,
+    EndState,
+    WaitState,
+    DropState,
+};
 
 const std::map<Change, const char *> kChangeNames = {
     {Change::TdiBit, "flipped TDI bit"},        {Change::ExpectedTdoBit, "flipped expected TDO bit"},
     {Change::MaskBit, "flipped mask bit"},      {Change::DropRunTest, "dropped QRUNTEST"},
     {Change::LowerRunTest, "lowered QRUNTEST"}, {Change::DropWait, "dropped QWAIT"},
-    {Change::DropScan, "missing scan"},
+    {Change::DropScan, "missing scan"},           {Change::StateCode, "changed QSTATE state"},
+    {Change::EndState, "changed QENDIR/QENDDR state"}, {Change::WaitState, "changed QWAIT state"},
+    {Change::DropState, "dropped QSTATE"},
 };
 
 // One change to a stream: bytes [first, first + erase) removed, or the bits
@@ -214,7 +233,94 @@ struct Mutation {
     // A lowered QRUNTEST: the new 4-byte count at `first`.
     bool lower = false;
     uint32_t count = 0;
+    // A changed state operand: the new byte at `first`.
+    std::optional<uint8_t> value = std::nullopt;
 };
+
+Mutation setByte(Change change, uint64_t at, uint8_t value) {
+    Mutation mutation{change, at};
+    mutation.value = value;
+    return mutation;
+}
+
+// The stable states by code, and the next one of them after a code.
+constexpr uint8_t kStable[] = {qsvf::STATE_RESET, qsvf::STATE_IDLE, qsvf::STATE_DRPAUSE, qsvf::STATE_IRPAUSE};
+uint8_t nextStable(uint8_t code, uint8_t avoid) {
+    for (size_t i = 0;; ++i) {
+        const uint8_t next = kStable[(i + code) % 4];
+        if (next != code && next != avoid) return next;
+    }
+}
+
+// Every change of a state record that changes where the TAP rests: each
+// QSTATE moved elsewhere (or to no state at all), each QENDIR/QENDDR that
+// ends a following scan flipped (or out of range), each QWAIT state moved
+// to another stable state (or one that is not stable), and each QSTATE that
+// moves the TAP left out.
+void stateChanges(const std::vector<qsvfcheck::Record> &records, std::vector<Mutation> &changes,
+                  const std::vector<uint64_t> &ends) {
+    const auto isScan = [](uint8_t op) {
+        return op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO ||
+               op == qsvf::QSDRE || op == qsvf::QSDRTDOE;
+    };
+    // The next record that moves or scans, from index i on.
+    const auto nextMove = [&](size_t i) -> const qsvfcheck::Record * {
+        for (; i < records.size(); ++i) {
+            const uint8_t op = records[i].opcode;
+            if (op == qsvf::QSTATE || op == qsvf::QWAIT || op == qsvf::QCOMPLETE || isScan(op)) return &records[i];
+        }
+        return nullptr;
+    };
+    for (size_t i = 0; i < records.size(); ++i) {
+        const qsvfcheck::Record &record = records[i];
+        const uint64_t at = record.offset + 1;
+        if (record.opcode == qsvf::QSTATE) {
+            const auto code = static_cast<uint8_t>(record.integers[0]);
+            // Where the TAP is before, when the record before says it.
+            const qsvfcheck::Record *before = i > 0 ? &records[i - 1] : nullptr;
+            std::optional<uint64_t> from;
+            if (before && before->opcode == qsvf::QSTATE) from = before->integers[0];
+            if (before && before->opcode == qsvf::QWAIT) from = before->integers[1];
+            if (!before) from = qsvf::STATE_RESET;
+            // A move to where the TAP is (STATE IDLE in Run-Test/Idle) moves
+            // nothing: leaving it out, or moving on early to where the next
+            // move goes, changes nothing.
+            const bool redundant = from == code;
+            const qsvfcheck::Record *after = nextMove(i + 1);
+            // The state the next move goes to; 256 (no state) when none follows.
+            const uint64_t next = after && (after->opcode == qsvf::QSTATE || after->opcode == qsvf::QWAIT)
+                                      ? after->integers[0]
+                                      : 256;
+            for (const uint8_t other : {static_cast<uint8_t>((code + 1) % 16), static_cast<uint8_t>((code + 6) % 16),
+                                        static_cast<uint8_t>(16 + code)})
+                if (!(redundant && next == other)) changes.push_back(setByte(Change::StateCode, at, other));
+            const bool moves = code == qsvf::STATE_RESET ? !redundant : from && !redundant;
+            if (moves && next != code) changes.push_back({Change::DropState, record.offset, ends[i] - record.offset});
+        } else if (record.opcode == qsvf::QENDIR || record.opcode == qsvf::QENDDR) {
+            changes.push_back(setByte(Change::EndState, at, 2));
+            const bool ir = record.opcode == qsvf::QENDIR;
+            for (size_t j = i + 1; j < records.size(); ++j) {
+                const uint8_t op = records[j].opcode;
+                if (op == record.opcode || op == qsvf::QREPEAT) break;
+                if (isScan(op) && (op == qsvf::QSIR || op == qsvf::QSIR2) == ir) {
+                    changes.push_back(setByte(Change::EndState, at, static_cast<uint8_t>(record.integers[0] ^ 1)));
+                    break;
+                }
+            }
+        } else if (record.opcode == qsvf::QWAIT) {
+            const auto waitState = static_cast<uint8_t>(record.integers[0]);
+            const auto endState = static_cast<uint8_t>(record.integers[1]);
+            if (record.integers[2] > 0) changes.push_back(setByte(Change::WaitState, at, nextStable(waitState, 0xFF)));
+            // The end state moved elsewhere than where the next move goes.
+            const qsvfcheck::Record *after = nextMove(i + 1);
+            const uint8_t avoid = after && (after->opcode == qsvf::QSTATE || after->opcode == qsvf::QWAIT)
+                                      ? static_cast<uint8_t>(after->integers[0])
+                                      : 0xFF;
+            changes.push_back(setByte(Change::WaitState, at + 1, nextStable(endState, avoid)));
+            changes.push_back(setByte(Change::WaitState, at + 1, qsvf::STATE_DRSHIFT));
+        }
+    }
+}
 
 // Byte and bit of vector bit `index` in a vector of `bits` bits at `start`.
 Mutation flipBit(Change change, uint64_t start, uint64_t bits, uint64_t index) {
@@ -298,11 +404,14 @@ std::vector<Mutation> candidateChanges(const fs::path &stream) {
             changes.push_back({Change::DropWait, record.offset, size});
         }
     }
+    stateChanges(records, changes, ends);
     return changes;
 }
 
 std::string applyChange(std::string bytes, const Mutation &change) {
-    if (change.lower) {
+    if (change.value) {
+        bytes[change.first] = static_cast<char>(*change.value);
+    } else if (change.lower) {
         for (int i = 0; i < 4; ++i) bytes[change.first + i] = static_cast<char>(change.count >> (24 - 8 * i));
     } else if (change.erase > 0) {
         bytes.erase(change.first, change.erase);
@@ -318,8 +427,8 @@ TEST(Mutations, EverySingleChangeIsReported) {
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         const fs::path svf = work / ("seed" + std::to_string(seed) + ".svf");
         writeFile(svf, generateSvf(seed, SvfDialect::EveryBitCounts));
-        for (const char *options : {"", "-qwait", "-fpga -rlen 64"}) {
-            const fs::path qsvf = work / ("seed" + std::to_string(seed) + "_" + std::to_string(words(options).size()) + ".qsvf");
+        for (const char *options : {"", "-qwait", "-extensions", "-extensions -qwait", "-fpga -rlen 64"}) {
+            const fs::path qsvf = work / "translated.qsvf";
             ASSERT_EQ(translate(options, svf, qsvf), 0) << svf;
             const std::string what = "seed " + std::to_string(seed) + ", svf2qsvf " + options;
             expectEquivalent({svf}, qsvf, false, what);
@@ -340,6 +449,45 @@ TEST(Mutations, EverySingleChangeIsReported) {
         }
     }
     for (const auto &[change, name] : kChangeNames) EXPECT_GE(tried[change], 20u) << "too few tries of " << name;
+}
+
+// The state records of real files: a few changes of each kind in each
+// corpus stream, under the options that write every kind of them.
+TEST(Mutations, StateChangesInCorpusStreamsAreReported) {
+    WorkFolder work("corpus_mutations");
+    std::map<Change, unsigned> tried;
+    for (const fs::directory_entry &entry : fs::directory_iterator(QSVF_CORPUS_DIR)) {
+        if (entry.path().extension() != ".svf") continue;
+        const fs::path svf = entry.path();
+        for (const char *options : {"", "-extensions -qwait"}) {
+            const fs::path qsvf = work / "translated.qsvf";
+            ASSERT_EQ(translate(options, svf, qsvf), 0) << svf;
+            const std::string original = readFile(qsvf);
+            qsvfcheck::StreamReader reader(qsvf.string());
+            std::vector<qsvfcheck::Record> records;
+            std::vector<uint64_t> ends;
+            for (qsvfcheck::Record record; reader.read(record);) {
+                // Only the state records and their neighbours matter here.
+                for (auto &vector : record.vectors) vector = qsvfcheck::BitVector();
+                records.push_back(std::move(record));
+                ends.push_back(reader.offset());
+            }
+            std::vector<Mutation> changes;
+            stateChanges(records, changes, ends);
+            std::map<Change, unsigned> perStream;
+            for (const Mutation &change : changes) {
+                if (++perStream[change.change] > 4) continue;
+                ++tried[change.change];
+                writeFile(work / "mutated.qsvf", applyChange(original, change));
+                const CheckRun run = runCheck({svf.string(), (work / "mutated.qsvf").string()});
+                EXPECT_NE(run.status, 0) << svf.filename() << ", svf2qsvf " << options << ": "
+                                         << kChangeNames.at(change.change) << " at byte " << change.first
+                                         << " reported as equivalent";
+            }
+        }
+    }
+    for (const Change change : {Change::StateCode, Change::EndState, Change::WaitState, Change::DropState})
+        EXPECT_GE(tried[change], 4u) << "too few tries of " << kChangeNames.at(change);
 }
 
 }  // namespace

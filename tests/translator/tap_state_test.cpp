@@ -67,6 +67,7 @@ class StateTest : public TranslatorTest {
 protected:
     std::vector<uint8_t> state(const std::string &text, TapState from) {
         pGlobTapData->currentState = from;
+        giPlayerState = from;  // the player is where the model is
         FileChannel &in = input(text);
         doState(in);
         return outputBytes();
