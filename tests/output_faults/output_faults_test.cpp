@@ -298,3 +298,44 @@ TEST_F(OutputFaultTest, InputCutShortDuringTheReadIsReportedNotASignal) {
 }
 
 }  // namespace
+
+namespace {
+
+// The other side: a run that completes replaces the old file with a new one
+// of the same permission bits, and leaves nothing else in the folder; a
+// name of standard output is written through, not replaced.
+TEST_F(OutputFaultTest, ACompleteRunReplacesTheFileKeepingItsModeAndWritesDescriptorsDirectly) {
+    for (const OutputCase &c : kCases) {
+        if (!kPrograms.count(c.program) || !c.replacedInPlace) continue;
+        SCOPED_TRACE(std::string(c.program) + " " + c.kind);
+        writeFile(folder / "out", kOldFile);
+        fs::permissions(folder / "out", fs::perms(0640));
+        const std::set<std::string> before = folderNames(folder);
+        Child run = start(kPrograms.at(c.program), arguments(c.args, "out"), folder, Fault::FullDevice, "");
+        std::string out, err;
+        EXPECT_EQ(finish(run, out, err), 0) << "stdout:\n" << out << "\nstderr:\n" << err;
+        const std::string written = readFile(folder / "out");
+        EXPECT_TRUE(!written.empty() && written != kOldFile);
+        EXPECT_EQ(fs::status(folder / "out").permissions(), fs::perms(0640));
+        EXPECT_EQ(folderNames(folder), before);
+    }
+    if (!kPrograms.count("svf2qsvf")) return;
+    // Standard output is a regular file here, and it must stay the same
+    // file (a rename would put another in its place).
+    const fs::path captured = folder / "stdout.qsvf";
+    writeFile(captured, "");
+    struct stat made {};
+    stat(captured.c_str(), &made);
+    const std::set<std::string> before = folderNames(folder);
+    Child run = start(kPrograms.at("svf2qsvf"), {"-w", "-i", "in.svf", "-o", "/dev/stdout"}, folder, Fault::FullDevice,
+                      captured.string());
+    std::string out, err;
+    EXPECT_EQ(finish(run, out, err), 0) << err;
+    EXPECT_EQ(readFile(captured), kStream);
+    struct stat after {};
+    stat(captured.c_str(), &after);
+    EXPECT_EQ(after.st_ino, made.st_ino);
+    EXPECT_EQ(folderNames(folder), before);
+}
+
+}  // namespace
