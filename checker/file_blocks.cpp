@@ -43,7 +43,7 @@ int g_watchedCount = 0;
 uintptr_t g_pageMask = 0;
 struct sigaction g_previousBusAction;
 
-void onBusError(int signal, siginfo_t *info, void *context) {
+void onBusError(int signal, siginfo_t *info, void * /*context*/) {
     char *address = static_cast<char *>(info->si_addr);
     for (int i = 0; info->si_code > 0 && i < kWatchedWindows; ++i) {
         char *begin = g_windowBegin[i], *end = g_windowEnd[i];
@@ -55,14 +55,10 @@ void onBusError(int signal, siginfo_t *info, void *context) {
         g_windowCutShort[i] = 1;
         return;
     }
-    sigaction(SIGBUS, &g_previousBusAction, nullptr);
-    if (g_previousBusAction.sa_flags & SA_SIGINFO) {
-        if (g_previousBusAction.sa_sigaction) g_previousBusAction.sa_sigaction(signal, info, context);
-    } else if (info->si_code <= 0) {
-        raise(signal);
-    }
     // A fault returns to the instruction, which faults again under the
-    // handling restored above.
+    // handling restored here; a signal sent by a process is sent again.
+    sigaction(SIGBUS, &g_previousBusAction, nullptr);
+    if (info->si_code <= 0) raise(signal);
 }
 
 // The slot of the window now watched, or -1 when all slots are taken (the

@@ -46,7 +46,7 @@ char *volatile gWindowEnd = nullptr;
 uintptr_t gPageMask = 0;
 struct sigaction gPreviousBusAction;
 
-void onBusError(int signal, siginfo_t *info, void *context) {
+void onBusError(int signal, siginfo_t *info, void * /*context*/) {
     char *address = static_cast<char *>(info->si_addr);
     char *begin = gWindowBegin, *end = gWindowEnd;
     if (info->si_code > 0 && begin && address >= begin && address < end) {
@@ -57,20 +57,21 @@ void onBusError(int signal, siginfo_t *info, void *context) {
             return;
         }
     }
-    sigaction(SIGBUS, &gPreviousBusAction, nullptr);
-    if (gPreviousBusAction.sa_flags & SA_SIGINFO) {
-        if (gPreviousBusAction.sa_sigaction) gPreviousBusAction.sa_sigaction(signal, info, context);
-    } else if (info->si_code <= 0) {
-        raise(signal);
-    }
     // A fault returns to the instruction, which faults again under the
-    // handling restored above.
+    // handling restored here; a signal sent by a process is sent again.
+    sigaction(SIGBUS, &gPreviousBusAction, nullptr);
+    if (info->si_code <= 0) raise(signal);
 }
 
+// The handler is installed while any window is mapped (one is read at a
+// time: the window mapped last is the one watched).
+int gMappedWindows = 0;
+
 void watchWindow(void *window, size_t length) {
-    gPageMask = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)) - 1;
     gWindowBegin = static_cast<char *>(window);
     gWindowEnd = static_cast<char *>(window) + length;
+    if (gMappedWindows++ > 0) return;
+    gPageMask = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)) - 1;
     struct sigaction action {};
     action.sa_sigaction = onBusError;
     action.sa_flags = SA_SIGINFO;
@@ -78,10 +79,12 @@ void watchWindow(void *window, size_t length) {
     sigaction(SIGBUS, &action, &gPreviousBusAction);
 }
 
-void unwatchWindow() {
-    sigaction(SIGBUS, &gPreviousBusAction, nullptr);
-    gWindowBegin = nullptr;
-    gWindowEnd = nullptr;
+void unwatchWindow(void *window) {
+    if (gWindowBegin == window) {
+        gWindowBegin = nullptr;
+        gWindowEnd = nullptr;
+    }
+    if (--gMappedWindows == 0) sigaction(SIGBUS, &gPreviousBusAction, nullptr);
 }
 #endif
 
@@ -257,8 +260,8 @@ bool FileChannel::mapWindow() {
 void FileChannel::unmapWindow() {
 #if defined(SVF_MAPPED_INPUT)
     if (pWindow) {
+        unwatchWindow(pWindow);
         munmap(pWindow, lWindowLen);
-        unwatchWindow();
     }
 #endif
     pWindow = nullptr;
