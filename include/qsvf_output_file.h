@@ -53,7 +53,7 @@ public:
             target = resolved;
             std::free(resolved);
         }
-        // A file the user may not write is not replaced behind his back.
+        // A file the user may not write is not replaced behind the user's back.
         if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) return fail(errno);
         const size_t slash = target.rfind('/');
         const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
