@@ -7,12 +7,15 @@
 // line is wrong.
 #include "qsvfcheck.h"
 
+#include <cerrno>
+#include <cstring>
 #include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compare.h"
+#include "file_blocks.h"
 #include "input_error.h"
 #include "trace.h"
 
@@ -90,18 +93,34 @@ int runQsvfcheck(int argc, const char *const *argv, std::ostream &out, std::ostr
         return kCheckInvalid;
     }
     try {
+        int status;
         if (line.trace) {
             qsvfcheck::traceStream(line.files[0], out);
-            return kCheckEquivalent;
+            status = kCheckEquivalent;
+        } else {
+            const std::string stream = line.files.back();
+            line.files.pop_back();
+            const qsvfcheck::CheckOutcome outcome = qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2);
+            out << outcome.line << '\n';
+            status = outcome.equivalent ? kCheckEquivalent : kCheckDiffers;
         }
-        const std::string stream = line.files.back();
-        line.files.pop_back();
-        const qsvfcheck::CheckOutcome outcome = qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2);
-        out << outcome.line << '\n';
-        return outcome.equivalent ? kCheckEquivalent : kCheckDiffers;
+        // A result that did not reach its reader is no result.
+        if (out) out.flush();
+        if (!out) {
+            const int error = errno != 0 ? errno : EIO;
+            err << "qsvfcheck: standard output: cannot write: " << std::strerror(error) << '\n';
+            return kCheckInvalid;
+        }
+        // An input cut short under its mapped window was read as zero bytes
+        // past its new end: whatever was found there is not a result.
+        qsvfcheck::FileBlocks::checkNoInputChanged();
+        return status;
     } catch (const qsvfcheck::InputError &error) {
         out.flush();
-        err << "qsvfcheck: " << error.what() << '\n';
+        // What was read past the new end of an input cut short is no fault
+        // of that input: the change is the error.
+        const std::string changed = qsvfcheck::FileBlocks::takeInputChange();
+        err << "qsvfcheck: " << (changed.empty() ? error.what() : changed) << '\n';
     } catch (const std::bad_alloc &) {
         out.flush();
         err << "qsvfcheck: out of memory\n";

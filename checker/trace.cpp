@@ -94,6 +94,9 @@ void traceStream(const std::string &streamFile, std::ostream &out) {
         if (record.opcode == qsvf::QENDIR || record.opcode == qsvf::QENDDR) add(endStateName(record.integers[0]));
         if (record.opcode == qsvf::QWAIT) add(stateName(record.integers[0]) + " " + stateName(record.integers[1]));
         out << line << '\n';
+        // A trace that cannot be written is not read on: the caller reports
+        // the failed output.
+        if (!out) return;
 
         if (record.opcode == qsvf::QSETSDRMASKS) {
             addressMask = std::move(record.vectors[0]);
@@ -105,6 +108,7 @@ void traceStream(const std::string &streamFile, std::ostream &out) {
                 if (i > 0) scan = nextIncrementScan(scan, addressMask, dataMask, record.fields[i - 1]);
                 out << "          scan " << i + 1 << " of " << scans << ": " << scan.hex() << '\n';
             }
+            if (!out) return;
         } else if (record.opcode == qsvf::QCOMPLETE) {
             if (reader.offset() != reader.size())
                 reader.fail(reader.offset(), "data after the QCOMPLETE at byte " + std::to_string(record.offset));

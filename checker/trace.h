@@ -16,7 +16,7 @@ namespace qsvfcheck {
 
 // Writes the trace of the stream up to and including its QCOMPLETE.  A
 // stream that is cut off or invalid is an InputError after the lines of the
-// records before the fault.
+// records before the fault.  The trace stops early when `out` fails.
 void traceStream(const std::string &streamFile, std::ostream &out);
 
 }  // namespace qsvfcheck

@@ -5,9 +5,11 @@
 #include "qsvf2ascii.h"
 
 #include "qsvf_format.h"
+#include "qsvf_output_file.h"
 #include "qsvf_tool_switches.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -182,18 +184,19 @@ void printToStderr(const char *first, const char *name, const char *last) {
     std::fputs(last, stderr);
 }
 
-// Owns an open file for one run.
+// Owns the open input for one run.
 struct OpenFile {
     FILE *file = nullptr;
     ~OpenFile() {
         if (file) std::fclose(file);
     }
-    int close() {
-        FILE *closing = file;
-        file = nullptr;
-        return closing ? std::fclose(closing) : 0;
-    }
 };
+
+// "ERROR: Unable to write to output file <name>: <reason>." and status 1.
+[[noreturn]] void writeFailed(const std::string &name, const std::string &reason) {
+    std::fprintf(stderr, "ERROR: Unable to write to output file %s: %s.\n", name.c_str(), reason.c_str());
+    endDump(1);
+}
 
 void printUsage() { std::fputs("Usage:  qsvf2ascii <qsvf inputfile> <outputfile>\n", stdout); }
 
@@ -206,7 +209,7 @@ void dumpFile(int argc, char **argv) {
     const std::string outputName = argv[2];
     std::printf("%s %s\n", inputName.c_str(), outputName.c_str());
 
-    OpenFile input, output;
+    OpenFile input;
     input.file = std::fopen(inputName.c_str(), "rb");
     if (!input.file) {
         printToStderr("ERROR: Unable to open input file ", inputName.c_str(), ".\n");
@@ -219,33 +222,31 @@ void dumpFile(int argc, char **argv) {
         printToStderr("ERROR: Output file ", outputName.c_str(), " is the input file.\n");
         endDump(1);
     }
-    output.file = std::fopen(outputName.c_str(), "w");
-    if (!output.file) {
+    // The listing is written under a temporary name and renamed over the
+    // output when it is complete; a run that cannot write it or read its
+    // input to the end leaves the output as it was.
+    qsvf::OutputFile output;
+    if (!output.open(outputName)) {
         printToStderr("ERROR: Unable to write to output file ", outputName.c_str(), ".\n");
         endDump(1);
     }
     DumpEnd end;
-    bool writeFailed;
+    int writeError;
     bool readFailed;
     {
         QsvfReader reader(input.file);
-        ListingWriter writer(output.file);
+        ListingWriter writer(output.stream());
         end = dumpRecords(reader, writer);
         writer.flush();
-        writeFailed = writer.failed();
+        writeError = writer.failed() ? writer.errorNumber() : 0;
         readFailed = reader.failed();
     }
-    if (output.close() != 0) writeFailed = true;
-    // A listing that could not be written, or an input that could not be
-    // read to its end, is a failure, not a short success.
-    if (writeFailed) {
-        printToStderr("ERROR: Unable to write to output file ", outputName.c_str(), ".\n");
-        endDump(1);
-    }
+    if (writeError != 0) writeFailed(outputName, std::strerror(writeError));
     if (readFailed) {
         printToStderr("ERROR: Unable to read input file ", inputName.c_str(), ".\n");
         endDump(1);
     }
+    if (!output.commit()) writeFailed(outputName, output.reason());
     switch (end) {
     case DumpEnd::EndOfInput: endDump(0);
     case DumpEnd::UnknownOpcode:
@@ -286,7 +287,10 @@ ListingWriter::ListingWriter(FILE *file) : m_pFile(file), m_buffer(new char[kSiz
 
 void ListingWriter::flush() {
     if (m_used == 0) return;
-    if (m_pFile && std::fwrite(m_buffer.get(), 1, m_used, m_pFile) != m_used) m_failed = true;
+    if (m_pFile && !m_failed && std::fwrite(m_buffer.get(), 1, m_used, m_pFile) != m_used) {
+        m_failed = true;
+        m_error = errno != 0 ? errno : EIO;
+    }
     m_written += m_used;
     m_used = 0;
 }

@@ -54,8 +54,10 @@ public:
     // "0x" is not written here: count bytes as two lower-case digits each.
     void hexBytes(const uint8_t *data, size_t count);
     void flush();
-    // A write to the file failed.
+    // A write to the file failed (nothing more is written after it), and
+    // the system's error number of that failure.
     bool failed() const { return m_failed; }
+    int errorNumber() const { return m_error; }
     uint64_t written() const { return m_written + m_used; }
 
 private:
@@ -65,6 +67,7 @@ private:
     size_t m_used = 0;
     uint64_t m_written = 0;
     bool m_failed = false;
+    int m_error = 0;
 };
 
 // How the record loop ended.

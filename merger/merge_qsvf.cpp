@@ -6,7 +6,11 @@
 #include "qsvf_format.h"
 #include "qsvf_tool_switches.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <cstdarg>
 #include <filesystem>
 #include <memory>
@@ -64,11 +68,12 @@ bool outputIsAnInput(const CMQMergeInfo &info) {
     return false;
 }
 
-// What is left of the output after a failure during the merge: a stream
-// that holds only QCOMPLETE, so a player given it does nothing.
-void resetOutput(CMQFile &output, const char *name) {
-    if (output.Open(name, "wb")) output.PutC(qsvf::QCOMPLETE);
+// A write to the output failed: the merge stops there, the output is
+// dropped and its file left as it was.
+[[noreturn]] void outputWriteFailed(CMQFile &output, const char *name, int error) {
     output.Close();
+    sayFailure("ERROR:  Cannot write output file (%s): %s.\n", name, std::strerror(error != 0 ? error : EIO));
+    endMerge(1);
 }
 
 }  // namespace
@@ -84,9 +89,27 @@ FILE *CMQFile::Open(const char *name, const char *mode) {
     return m_pFile;
 }
 
+FILE *CMQFile::OpenOutput(const char *name) {
+    Close();
+    m_sName = name;
+    if (m_output.open(name)) m_pFile = m_output.stream();
+    return m_pFile;
+}
+
+bool CMQFile::Commit(std::string &reason) {
+    m_pFile = nullptr;
+    if (m_output.commit()) return true;
+    reason = m_output.reason();
+    return false;
+}
+
 int CMQFile::Close() {
     FILE *file = m_pFile;
     m_pFile = nullptr;
+    if (m_output.isOpen()) {
+        m_output.discard();
+        return 0;
+    }
     return file ? std::fclose(file) : 0;
 }
 
@@ -188,6 +211,10 @@ int CheckOutputFile(CMQMergeInfo *info) {
         return 0;
     }
     const char *name = info->GetOutputFileName();
+    // A FIFO holds nothing to overwrite (and a probe would wait for a
+    // writer).
+    struct stat status {};
+    if (::stat(name, &status) == 0 && S_ISFIFO(status.st_mode)) return 1;
     CMQFile probe;
     if (!probe.Open(name, "rb")) return 1;
     probe.Close();
@@ -251,9 +278,12 @@ void mergeFiles(int argc, char **argv) {
     if (!CheckInputFiles(&info)) endMerge(1);
     if (!CheckOutputFile(&info)) endMerge(1);
 
+    // The merged stream is written under a temporary name and renamed over
+    // the output only when every input was merged; any failure leaves the
+    // output as it was.
     const char *outputName = info.GetOutputFileName();
     CMQFile output;
-    if (!output.Open(outputName, "wb")) {
+    if (!output.OpenOutput(outputName)) {
         sayFailure("ERROR:  Cannot open or overwrite output file (%s).\n", outputName);
         endMerge(1);
     }
@@ -261,20 +291,19 @@ void mergeFiles(int argc, char **argv) {
         const char *name = info.GetInputFileName(i);
         CMQFile input;
         if (!input.Open(name, "rb")) {
+            output.Close();
             sayFailure("ERROR:  Unable to open input file (%s).\n", name);
-            resetOutput(output, outputName);
             endMerge(1);
         }
         if (i > 0) InsertQsvfHeader(&info, &output);
         int lastByte = -1;
         bool readFailed = false;
         CopyQsvfFile(&input, &output, &lastByte, &readFailed);
+        if (std::ferror(output.GetFile())) outputWriteFailed(output, outputName, errno);
         input.Close();
-        // A read error would leave a partial stream: treated like an input
-        // that cannot be opened.
         if (readFailed) {
+            output.Close();
             sayFailure("ERROR:  Unable to read input file (%s).\n", name);
-            resetOutput(output, outputName);
             endMerge(1);
         }
         // Merged all the same, but a truncated input is not joined silently.
@@ -282,11 +311,11 @@ void mergeFiles(int argc, char **argv) {
             say("WARNING:  Input file (%s) does not end with QCOMPLETE.\n", name);
     }
     output.PutC(qsvf::QCOMPLETE);
-    // Write errors (a full disk) are reported, not passed off as success.
-    const bool writeFailed = std::ferror(output.GetFile()) != 0;
-    const bool closeFailed = output.Close() != 0;
-    if (writeFailed || closeFailed) {
-        sayFailure("ERROR:  Cannot write output file (%s).\n", outputName);
+    // Write errors (a full disk, a file-size limit) are reported, not passed
+    // off as success.
+    std::string reason;
+    if (!output.Commit(reason)) {
+        sayFailure("ERROR:  Cannot write output file (%s): %s.\n", outputName, reason.c_str());
         endMerge(1);
     }
     endMerge(g_iFailurePrinted ? 1 : 0);

@@ -8,7 +8,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
+
+#include "qsvf_output_file.h"
 
 // A file handle that remembers the name it was opened with (borrowed).
 class CMQFile {
@@ -19,8 +22,14 @@ public:
     ~CMQFile() { Close(); }
 
     FILE *Open(const char *name, const char *mode);
-    // Closes the stream if one is open; non-zero when closing failed (the
-    // last buffered bytes could not be written).
+    // Opens the merged output: written under a temporary name beside the
+    // file (a special file directly) until Commit renames it into place.
+    FILE *OpenOutput(const char *name);
+    // Writes out and closes the output and renames it over the file; false
+    // when any of it fails (the file is then as it was), with the reason.
+    bool Commit(std::string &reason);
+    // Closes the stream if one is open (an output not committed is dropped
+    // and its file left as it was); non-zero when closing failed.
     int Close();
     FILE *GetFile() const { return m_pFile; }
     const char *GetName() const { return m_sName; }
@@ -31,6 +40,7 @@ public:
 private:
     const char *m_sName = nullptr;
     FILE *m_pFile = nullptr;
+    qsvf::OutputFile m_output;
 };
 
 // The parsed command line; every name is borrowed from argv.

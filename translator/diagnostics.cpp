@@ -6,6 +6,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "file_channel.h"
 #include "prog_state.h"
@@ -55,7 +56,19 @@ void errPrint(std::FILE *stream, FileChannel *streamChannel, const std::string &
 }
 
 void errHandler(int severity, const std::string &text, int showLine, FileChannel *channel) {
-    if (pFC_Log) {
+    // Whatever a diagnostic would say about an input that changed while it
+    // was read (cut short under its window, say) is about bytes that are
+    // not there: the change is reported instead.
+    static bool checkingInput = false;
+    if (!checkingInput && pFC_Input && pFC_Input->pFile) {
+        struct Guard {
+            Guard() { checkingInput = true; }
+            ~Guard() { checkingInput = false; }
+        } guard;
+        pFC_Input->checkInputUnchanged();
+    }
+    // A log that could not be written gets nothing more.
+    if (pFC_Log && !pFC_Log->bWriteFailed) {
         if (!pFC_Log->pFile && !inFatalEnd) {
             inFatalEnd = true;
             errPrint(stdout, nullptr, strFormat("Null Ptr [%s]", pFC_Log->sName.c_str()), SEV_ERROR, nullptr, 0);
@@ -89,7 +102,7 @@ void errHandler(int severity, const std::string &text, int showLine, FileChannel
 }
 
 void statusMsg(const std::string &text, int layout, int toConsole, int toLog) {
-    FileChannel *log = (toLog == 1 && pFC_Log && pFC_Log->pFile) ? pFC_Log : nullptr;
+    FileChannel *log = (toLog == 1 && pFC_Log && pFC_Log->pFile && !pFC_Log->bWriteFailed) ? pFC_Log : nullptr;
     bool console = toConsole == 1 && iDbg_StatusUpdate == 1;
     static const std::string clearLine = "\r" + std::string(79, ' ') + "\r";
     auto put = [&](const std::string &piece, bool consoleOnly) {
@@ -123,6 +136,16 @@ void fileError(const std::string &name, int fatal, FileChannel *channel, int kin
     else
         text = strFormat("(%s) %s", kProgName, name.c_str());
     errHandler(fatal == 1 ? SEV_ERROR : SEV_WARNING, text, 0, channel);
+}
+
+void writeError(const std::string &name, int error) {
+    fileError(strFormat("cannot write [%s]: %s", name.c_str(), std::strerror(error)), 1, nullptr, 2);
+    exitProgram(1);  // not reached: errHandler ends the run
+}
+
+void inputChangedError(const std::string &name) {
+    fileError(strFormat("input changed while reading [%s]", name.c_str()), 1, nullptr, 2);
+    exitProgram(1);  // not reached: errHandler ends the run
 }
 
 int rangeReport(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity) {

@@ -34,6 +34,10 @@ void errPrint(std::FILE *stream, FileChannel *streamChannel, const std::string &
               FileChannel *channel, int showLine);
 void statusMsg(const std::string &text, int layout, int toConsole, int toLog);
 void fileError(const std::string &name, int fatal, FileChannel *channel, int kind);
+// An output that could not be written, with the system's reason, and an
+// input whose file changed while it was read; both end the run.
+[[noreturn]] void writeError(const std::string &name, int error);
+[[noreturn]] void inputChangedError(const std::string &name);
 int rangeReport(int report, int64_t value, int64_t low, int64_t high, const char *label, int severity);
 void nullPtrReport(const char *label, FileChannel *channel);
 // The checks are inline, the reports out of line: they run on every record.

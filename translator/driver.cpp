@@ -86,19 +86,28 @@ void chkFclose(std::FILE *&stream) {
     stream = nullptr;
 }
 
+namespace {
+// The question before an existing file is replaced; the end of standard
+// input counts as the answer E.  A FIFO holds nothing to overwrite (and a
+// probe would wait for a writer).
+void askOverwrite(const std::string &name) {
+    struct stat info {};
+    if (::stat(name.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) return;
+    if (std::FILE *existing = std::fopen(name.c_str(), "r")) {
+        std::fclose(existing);
+        std::string prompt = strFormat("[%s] exists; Overwrite or Exit (o/e)? ", name.c_str());
+        if (getResponse(prompt.c_str(), "OE") != 'O') exitProgram(1);
+    }
+}
+}  // namespace
+
 std::FILE *fileCheck(const std::string &name, const char *mode, FileChannel * /*channel*/) {
     std::FILE *stream = nullptr;
     switch (mode[0]) {
-    case 'c': {
-        if (std::FILE *existing = std::fopen(name.c_str(), "r")) {
-            std::fclose(existing);
-            std::string prompt = strFormat("[%s] exists; Overwrite or Exit (o/e)? ", name.c_str());
-            // The end of standard input counts as the answer E.
-            if (getResponse(prompt.c_str(), "OE") != 'O') exitProgram(1);
-        }
+    case 'c':
+        askOverwrite(name);
         stream = std::fopen(name.c_str(), mode[1] == 'b' ? "wb" : "w");
         break;
-    }
     case 'a': stream = std::fopen(name.c_str(), mode[1] == 'b' ? "wb" : "w"); break;
     default: stream = std::fopen(name.c_str(), mode[1] == 'b' ? "rb" : "r"); break;
     }
@@ -193,18 +202,25 @@ void unlinkWriteChannel(FileChannel *&role) {
     role = nullptr;
 }
 
-// -o, -l, -a: a write channel, created or truncated now (after the
-// overwrite question), put at the head of the write list.
-void takeWriteFile(ArgCursor &cursor, FileChannel *&role, const char *missingLabel, bool binary, bool keepOpen) {
+// -o, -l, -a: a write channel, opened now (after the overwrite question),
+// put at the head of the write list.  The stream and the listing are
+// written under a temporary name and replace their files only at the end
+// of a run that completes; the log is written as the run goes, so that it
+// keeps the messages of a run that fails.
+void takeWriteFile(ArgCursor &cursor, FileChannel *&role, const char *missingLabel, bool binary, bool isLog) {
     const char *name = getCmdToken(cursor, 1);
     if (!name) fileError(missingLabel, 1, nullptr, 0);
     if (&role == &pFC_Output && pFC_Input && sameFile(pFC_Input->sName, name))
         fileError("Output filename same as input", 1, nullptr, 2);
     unlinkWriteChannel(role);
     makeChannel(pNewChannel, name);
-    const char *mode = iOverWritePrompt == 1 ? (binary ? "cb" : "c") : (binary ? "ab" : "a");
-    pNewChannel->pFile = fileCheck(name, mode, pNewChannel);
-    if (!keepOpen) chkFclose(pNewChannel->pFile);
+    if (isLog) {
+        const char *mode = iOverWritePrompt == 1 ? (binary ? "cb" : "c") : (binary ? "ab" : "a");
+        pNewChannel->pFile = fileCheck(name, mode, pNewChannel);
+    } else {
+        if (iOverWritePrompt == 1) askOverwrite(name);
+        if (!pNewChannel->openOutput()) fileError(name, 1, nullptr, 1);
+    }
     pNewChannel->pNext = pFC_List;
     pFC_List = pNewChannel;
     role = pNewChannel;
@@ -397,6 +413,18 @@ void showHelp() {
     std::printf("%s\n", kPartsSupported);
 }
 
+// The end of a run that read its input to the end: everything written out
+// and checked, the listing and then the stream renamed over their files,
+// the log closed.  A failure is the error "cannot write" (the stream and
+// the listing not yet renamed stay as they were).
+void finishOutputs() {
+    pFC_Input->checkInputUnchanged();
+    if (pFC_Log) pFC_Log->finishFile(false);
+    if (pFC_Ascii) pFC_Ascii->commitOutput();
+    pFC_Output->commitOutput();
+    if (pFC_Log) pFC_Log->finishFile(true);
+}
+
 int runTranslation(int argc, char **argv) {
     if (qsvf::answerToolSwitch(argc, argv, kProgName, showHelp)) return 0;
     initProg();
@@ -405,13 +433,12 @@ int runTranslation(int argc, char **argv) {
     displayVersion();
     showDateTime("Start  ", sTimeStart, 1);
     t_TimeStart = t_SysDateTime;
-    pFC_Output->pFile = fileCheck(pFC_Output->sName, "ab", pFC_Output);
-    if (pFC_Ascii) pFC_Ascii->pFile = fileCheck(pFC_Ascii->sName, "a", pFC_Ascii);
     pFC_Input->pFile = fileCheck(pFC_Input->sName, "r", pFC_Input);
     int result = processSVF();
     showDateTime("Finish ", sTimeFinish, 1);
     t_TimeFinish = t_SysDateTime;
     showElapsedTime(t_TimeStart, t_TimeFinish);
+    finishOutputs();
     freeMem();
     freeProgMem();
     return result == 1 ? 0 : 1;

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 
 #include <sys/stat.h>
@@ -13,7 +14,9 @@
 #include <emmintrin.h>
 #endif
 #if defined(__unix__) || defined(__APPLE__)
+#include <signal.h>
 #include <sys/mman.h>
+#include <unistd.h>
 #define SVF_MAPPED_INPUT 1
 #endif
 
@@ -27,6 +30,63 @@ namespace {
 constexpr size_t kBufferSize = size_t{1} << 20;
 // Input windows of a regular file: a multiple of any page size.
 constexpr int64_t kWindowSize = FileChannel::kInputWindow;
+
+#if defined(SVF_MAPPED_INPUT)
+// A regular input is read through windows of the file mapped into memory.
+// When another process cuts the file short while a window is mapped, the
+// pages past the new end fault with SIGBUS.  While a window is mapped the
+// handler below takes those faults: it maps zero pages over the rest of the
+// window and notes that the input changed, and the reader reports "input
+// changed while reading" at its next look at the file (the next window, the
+// end of the input, any diagnostic), before anything of the run is renamed
+// into place.  Any other SIGBUS gets the handling it had before.
+volatile sig_atomic_t gInputCutShort = 0;
+char *volatile gWindowBegin = nullptr;
+char *volatile gWindowEnd = nullptr;
+uintptr_t gPageMask = 0;
+struct sigaction gPreviousBusAction;
+
+void onBusError(int signal, siginfo_t *info, void * /*context*/) {
+    char *address = static_cast<char *>(info->si_addr);
+    char *begin = gWindowBegin, *end = gWindowEnd;
+    if (info->si_code > 0 && begin && address >= begin && address < end) {
+        auto *page = reinterpret_cast<char *>(reinterpret_cast<uintptr_t>(address) & ~gPageMask);
+        if (mmap(page, static_cast<size_t>(end - page), PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) !=
+            MAP_FAILED) {
+            gInputCutShort = 1;
+            return;
+        }
+    }
+    // A fault returns to the instruction, which faults again under the
+    // handling restored here; a signal sent by a process is sent again.
+    sigaction(SIGBUS, &gPreviousBusAction, nullptr);
+    if (info->si_code <= 0) raise(signal);
+}
+
+// The handler is installed while any window is mapped (one is read at a
+// time: the window mapped last is the one watched).
+int gMappedWindows = 0;
+
+void watchWindow(void *window, size_t length) {
+    gWindowBegin = static_cast<char *>(window);
+    gWindowEnd = static_cast<char *>(window) + length;
+    if (gMappedWindows++ > 0) return;
+    gPageMask = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE)) - 1;
+    struct sigaction action {};
+    action.sa_sigaction = onBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, &gPreviousBusAction);
+}
+
+void unwatchWindow(void *window) {
+    if (gWindowBegin == window) {
+        gWindowBegin = nullptr;
+        gWindowEnd = nullptr;
+    }
+    if (--gMappedWindows == 0) sigaction(SIGBUS, &gPreviousBusAction, nullptr);
+}
+#endif
 
 void copyToken(char *target, const char *source, size_t length) {
     std::memcpy(target, source, length);
@@ -89,11 +149,15 @@ FileChannel::FileChannel(std::string name) : sName(std::move(name)) { resetChann
 
 FileChannel::~FileChannel() {
     unmapWindow();
-    if (pFile) {
-        flush();
+    if (oOutput.isOpen()) {
+        // A stream or listing the run did not commit: the target stays as
+        // it was.
+        oOutput.discard();
+    } else if (pFile) {
+        if (!bInput && !bWriteFailed) writeBuffer();
         std::fclose(pFile);
-        pFile = nullptr;
     }
+    pFile = nullptr;
 }
 
 void FileChannel::resetChannel() {
@@ -124,12 +188,14 @@ bool FileChannel::refill() {
     if (lInputSize == -2) {
         struct stat info {};
         lInputSize = (fstat(fileno(pFile), &info) == 0 && S_ISREG(info.st_mode)) ? info.st_size : -1;
+        if (lInputSize >= 0) tInputModified = info.st_mtim;
         bInput = true;
     }
+    checkInputUnchanged();
     pos = 0;
     if (mapWindow()) return true;
-    // A stream that is not a regular file, the part of a file that grew
-    // after it was opened, or a window that could not be mapped.
+    // A stream that is not a regular file, or a window that could not be
+    // mapped.
 #if defined(SVF_MAPPED_INPUT)
     if (!bStreamAtConsumed) {
         bStreamAtConsumed = fseeko(pFile, static_cast<off_t>(lConsumed), SEEK_SET) == 0;
@@ -140,7 +206,28 @@ bool FileChannel::refill() {
     in = buf.get();
     len = std::fread(buf.get(), 1, cap, pFile);
     lConsumed += static_cast<int64_t>(len);
+    if (len == 0 && lInputSize >= 0 && lConsumed != lInputSize) inputChangedError(sName);
     return len > 0;
+}
+
+void FileChannel::checkInputUnchanged() {
+    if (consumeInputCutShort()) inputChangedError(sName);
+    if (lInputSize < 0 || !pFile) return;
+    // A regular file keeps its size and time of change while it is read.
+    struct stat info {};
+    if (fstat(fileno(pFile), &info) != 0 || info.st_size != lInputSize ||
+        info.st_mtim.tv_sec != tInputModified.tv_sec || info.st_mtim.tv_nsec != tInputModified.tv_nsec)
+        inputChangedError(sName);
+}
+
+bool FileChannel::consumeInputCutShort() {
+#if defined(SVF_MAPPED_INPUT)
+    if (gInputCutShort) {
+        gInputCutShort = 0;
+        return true;
+    }
+#endif
+    return false;
 }
 
 bool FileChannel::mapWindow() {
@@ -157,6 +244,7 @@ bool FileChannel::mapWindow() {
         bMapFailed = true;  // the rest is read through the stream
         return false;
     }
+    watchWindow(window, length);
     pWindow = window;
     lWindowLen = length;
     in = static_cast<const unsigned char *>(window);
@@ -171,17 +259,57 @@ bool FileChannel::mapWindow() {
 
 void FileChannel::unmapWindow() {
 #if defined(SVF_MAPPED_INPUT)
-    if (pWindow) munmap(pWindow, lWindowLen);
+    if (pWindow) {
+        unwatchWindow(pWindow);
+        munmap(pWindow, lWindowLen);
+    }
 #endif
     pWindow = nullptr;
     lWindowLen = 0;
 }
 
+bool FileChannel::writeBuffer() {
+    const size_t count = len;
+    len = 0;
+    if (count == 0 || !pFile || bWriteFailed) return true;
+    if (oOutput.isOpen() ? oOutput.write(buf.get(), count) : std::fwrite(buf.get(), 1, count, pFile) == count)
+        return true;
+    bWriteFailed = true;
+    return false;
+}
+
+void FileChannel::writeFailure(int error) {
+    bWriteFailed = true;
+    len = 0;
+    writeError(sName, error != 0 ? error : EIO);
+}
+
 void FileChannel::flush() {
     if (bInput) return;  // the buffer holds input (or a window of it)
     ensureBuffer();
-    if (len > 0 && pFile) std::fwrite(buf.get(), 1, len, pFile);
-    len = 0;
+    if (!writeBuffer()) writeFailure(oOutput.isOpen() ? oOutput.errorNumber() : errno);
+}
+
+bool FileChannel::openOutput() {
+    if (!oOutput.open(sName)) return false;
+    pFile = oOutput.stream();
+    return true;
+}
+
+void FileChannel::commitOutput() {
+    flush();
+    pFile = nullptr;
+    if (!oOutput.commit()) writeFailure(oOutput.errorNumber());
+}
+
+void FileChannel::finishFile(bool close) {
+    flush();
+    if (!pFile) return;
+    if (std::fflush(pFile) != 0 || std::ferror(pFile)) writeFailure(errno);
+    if (!close) return;
+    std::FILE *file = pFile;
+    pFile = nullptr;
+    if (std::fclose(file) != 0) writeFailure(errno);
 }
 
 void FileChannel::putBytes(const void *data, size_t count) {

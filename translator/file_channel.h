@@ -4,18 +4,22 @@
 // groups characters into tokens, skips white space and comments, offers a
 // one-character and a one-token push-back, and collects the raw text of the
 // current command for the QCOMMENT echo.  A CR directly before a LF is
-// dropped when read, so CR LF input reads exactly like LF input.
+// dropped when read, so CR LF input reads exactly like LF input.  The
+// stream and the listing are written under a temporary name and replace
+// their targets only when the run commits them; every write is checked.
 #ifndef SVF_FILE_CHANNEL_H
 #define SVF_FILE_CHANNEL_H
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "prog_state.h"
+#include "qsvf_output_file.h"
 
 namespace svf {
 
@@ -88,6 +92,12 @@ public:
     size_t &bufferPos() { return pos; }
     size_t bufferLen() const { return len; }
     bool refill();
+    // Ends the run with "input changed while reading" when the input file
+    // was cut short under its window, or its size or time of change is not
+    // what it was when reading began.
+    void checkInputUnchanged();
+    // Whether an input window lost its pages since the last call.
+    static bool consumeInputCutShort();
     void markEof() { bEof = true; }
     // A regular input file is read through windows of this size.
     static constexpr int64_t kInputWindow = int64_t{4} << 20;
@@ -96,7 +106,8 @@ public:
         return lInputSize < 0 ? -1 : lInputSize - lConsumed + static_cast<int64_t>(len - pos);
     }
 
-    // Buffered output.
+    // Buffered output.  A write that fails ends the run with the error
+    // "cannot write"; after it the channel drops what it is given.
     void putByte(uint8_t byte) {
         if (len == cap) flush();
         buf[len++] = byte;
@@ -114,8 +125,23 @@ public:
     void advance(size_t count) { len += count; }
     void flush();
 
+    // The stream or listing: opened under a temporary name beside the
+    // target (a special file directly); false when it cannot be opened.
+    bool openOutput();
+    // Writes out the buffer and renames the file over its target; a failure
+    // ends the run with the error "cannot write" and the target untouched.
+    void commitOutput();
+    // Writes out the buffer of a file written as the run goes (the log),
+    // and, with close, closes it; a failure ends the run.
+    void finishFile(bool close);
+    // A write to this file failed: nothing more is written to it.
+    bool bWriteFailed = false;
+
 private:
     void ensureBuffer();
+    bool writeBuffer();
+    void writeFailure(int error);
+    qsvf::OutputFile oOutput;
     bool mapWindow();
     void unmapWindow();
     std::unique_ptr<unsigned char[]> buf;
@@ -133,6 +159,7 @@ private:
     bool bEof = false;
     int64_t lInputSize = -2;  // -2: not looked up yet; -1: unknown
     int64_t lConsumed = 0;    // bytes read from the file into the buffer so far
+    struct timespec tInputModified {};  // time of change when reading began
 };
 
 void makeChannel(FileChannel *&channel, const std::string &name);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "qsvf_output_file.h"
 #include "qsvf_tool_switches.h"
 #include "session.h"
 #include "svf2qsvf96.h"
@@ -134,24 +135,20 @@ int runProgram(int argc, char **argv) {
         std::fprintf(stderr, "ERROR: Unable to open input file %s.\n", line.inputName.c_str());
         exitProgram(1);
     }
-    FileHandle output(namesInput(line.inputName, line.outputName) ? nullptr
-                                                                   : std::fopen(line.outputName.c_str(), "wb"));
-    if (!output) {
+    // The stream is written under a temporary name and renamed over the
+    // output only when the translation succeeds; any other end leaves the
+    // output as it was.
+    qsvf::OutputFile output;
+    if (namesInput(line.inputName, line.outputName) || !output.open(line.outputName)) {
         std::fprintf(stderr, "ERROR: Unable to write to output file %s.\n", line.outputName.c_str());
         exitProgram(1);
     }
-    Session session(line.options, input.get(), output.get(), line.outputName);
-    try {
-        Translate(session);
-    } catch (const ExitRequest &) {
-        // The records written before the error stay in the file.
-        session.writer.FlushQuietly();
-        throw;
-    }
+    Session session(line.options, input.get(), output.stream(), line.outputName);
+    Translate(session);
     session.writer.Flush();
-    std::FILE *file = output.release();
-    if (std::fclose(file) != 0) {
-        std::fprintf(stderr, "ERROR: Unable to write to output file %s.\n", line.outputName.c_str());
+    if (!output.commit()) {
+        std::fprintf(stderr, "ERROR: Unable to write to output file %s: %s.\n", line.outputName.c_str(),
+                     output.reason().c_str());
         exitProgram(1);
     }
     return 0;

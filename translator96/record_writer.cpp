@@ -3,6 +3,8 @@
 #include "record_writer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "session.h"
 
@@ -52,20 +54,14 @@ void RecordWriter::WriteHexBytes(std::string_view text, size_t n) {
     }
 }
 
-bool RecordWriter::FlushQuietly() {
-    if (!output_) return true;
-    bool ok = buffer_.empty() || std::fwrite(buffer_.data(), 1, buffer_.size(), output_) == buffer_.size();
-    buffer_.clear();
-    if (ok) ok = std::fflush(output_) == 0;
-    return ok;
-}
-
 void RecordWriter::Flush() {
     if (!output_ || buffer_.empty()) return;
     const bool ok = std::fwrite(buffer_.data(), 1, buffer_.size(), output_) == buffer_.size();
     buffer_.clear();
     if (!ok) {
-        std::fprintf(stderr, "ERROR: Unable to write to output file %s.\n", outputName_.c_str());
+        const int error = errno != 0 ? errno : EIO;
+        std::fprintf(stderr, "ERROR: Unable to write to output file %s: %s.\n", outputName_.c_str(),
+                     std::strerror(error));
         output_ = nullptr;  // nothing more is written after a failure
         exitProgram(1);
     }

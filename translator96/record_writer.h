@@ -48,10 +48,8 @@ public:
     void WriteZeroBytes(size_t n);
 
     // Writes the buffer to the file; a failure ends the run with the write
-    // error message and status 1.
+    // error message (naming the system's reason) and status 1.
     void Flush();
-    // Flush() without ending the run; used on the way out after an error.
-    bool FlushQuietly();
 
     // Everything written when there is no output file.
     const std::vector<uint8_t> &bytes() const { return buffer_; }

@@ -269,6 +269,9 @@ TEST_P(Golden, Case) {
     RunResult result = runProgram(programTable().at(c.program), args, work, stdinFile);
 
     EXPECT_EQ(result.status, expectedStatus) << "stdout:\n" << result.out << "\nstderr:\n" << result.err;
+    // Whatever the end of the run, no temporary output file is left behind.
+    for (const auto &entry : fs::directory_iterator(work))
+        if (entry.path().filename().string()[0] == '.') ADD_FAILURE() << entry.path().filename() << " was left behind";
     const fs::path expect = c.folder / "expect";
     if (fs::is_directory(expect)) {
         for (const auto &entry : fs::directory_iterator(expect)) {
