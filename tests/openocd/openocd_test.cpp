@@ -48,6 +48,19 @@ fs::path workFolder() {
     return dir;
 }
 
+// The work folder goes when every test of the run passed; after a failure
+// it stays for a look at the recordings and the programs' output.
+class RemoveWorkFolder : public ::testing::Environment {
+public:
+    void TearDown() override {
+        if (::testing::UnitTest::GetInstance()->Passed()) {
+            std::error_code error;
+            fs::remove_all(workFolder(), error);
+        }
+    }
+};
+const auto *const kRemoveWorkFolder = ::testing::AddGlobalTestEnvironment(new RemoveWorkFolder);
+
 std::string readText(const fs::path &path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
@@ -133,7 +146,9 @@ public:
         }
     }
     const std::string &port() const { return m_port; }
-    int wait() { return m_pid < 0 ? -1 : finish(m_pid, 60); }
+    // The status once the client is done; a server still waiting for a
+    // client that never came is stopped after `seconds`.
+    int wait(int seconds) { return m_pid < 0 ? -1 : finish(m_pid, seconds); }
     std::string log() const { return readText(m_log); }
 
 private:
@@ -162,7 +177,7 @@ void playWithOpenOcd(const std::vector<fs::path> &svfs, const fs::path &answers,
     const fs::path log = record.string() + ".openocd";
     const int status =
         runProgram({OPENOCD, "-f", config.string(), "-c", "remote_bitbang port " + server.port(), "-c", commands}, log);
-    const int served = server.wait();
+    const int served = server.wait(10);
     const std::string output = readText(log);
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(served, 0) << server.log();
@@ -419,7 +434,7 @@ void playAndCompare(const fs::path &stream, const fs::path &answers, const tapsi
     const int status =
         runProgram({QSVFPLAY, "--remote-bitbang", "127.0.0.1:" + server.port(), stream.string()}, log);
     EXPECT_EQ(status, 0) << readText(log);
-    EXPECT_EQ(server.wait(), 0) << server.log();
+    EXPECT_EQ(server.wait(10), 0) << server.log();
     EXPECT_EQ(joined(tapsim::compareRecordings(want, read(record, false), waits)), "");
 }
 

@@ -42,16 +42,21 @@ bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recordi
                 error = file + ":" + std::to_string(line) + ": bad scan line";
                 return false;
             }
-            if (counting) ++recording.segments;
-            // The pieces of one scan (shifted on from a pause without a new
-            // capture) are one scan to the register.
-            if (word == "scan+" && counting) {
-                while (!recording.steps.empty() && recording.steps.back().kind == Step::Kind::Rest)
-                    recording.steps.pop_back();
-                if (!recording.steps.empty() && recording.steps.back().kind == Step::Kind::Scan) {
-                    Step &scan = recording.steps.back();
-                    scan.tdi.insert(scan.tdi.end(), step.tdi.begin(), step.tdi.end());
-                    scan.length = scan.tdi.size();
+            if (!counting) continue;
+            step.lastSegment = ++recording.segments;
+            if (word == "scan+") {
+                size_t scan = recording.steps.size();
+                bool idlePause = true;
+                while (scan > 0 && recording.steps[scan - 1].kind == Step::Kind::Rest) {
+                    const Step &rest = recording.steps[--scan];
+                    idlePause = idlePause && rest.clocks == 0 && (rest.state == "DRPAUSE" || rest.state == "IRPAUSE");
+                }
+                if (idlePause && scan > 0 && recording.steps[scan - 1].kind == Step::Kind::Scan) {
+                    recording.steps.resize(scan);
+                    Step &joined = recording.steps.back();
+                    joined.tdi.insert(joined.tdi.end(), step.tdi.begin(), step.tdi.end());
+                    joined.length = joined.tdi.size();
+                    joined.lastSegment = step.lastSegment;
                     continue;
                 }
             }
@@ -174,14 +179,21 @@ std::vector<std::string> compareRecordings(const Recording &reference, const Rec
             }
         }
         // Exception::HostSleep: the times of the file, as clocks at its
-        // FREQUENCY.
-        if (k > 0 && k - 1 < waitsAfterScan.size()) {
+        // FREQUENCY.  A wait the file asks inside a joined scan is missing.
+        if (k > 0 && !waitsAfterScan.empty()) {
+            const uint64_t last = otherScans[k - 1]->lastSegment;
+            const uint64_t first = k > 1 ? otherScans[k - 2]->lastSegment + 1 : 1;
+            for (uint64_t segment = first; segment < last && segment <= waitsAfterScan.size(); ++segment)
+                if (waitsAfterScan[segment - 1] > 0)
+                    report("scan " + std::to_string(k) + ": shifted on without the wait of " +
+                           std::to_string(waitsAfterScan[segment - 1]) + " clocks the file asks after its scan " +
+                           std::to_string(segment));
             uint64_t clocks = 0;
             for (const Step *step : got.steps)
                 if (step->kind == Step::Kind::Rest && step->state != "RESET") clocks += step->clocks;
-            if (clocks < waitsAfterScan[k - 1])
+            if (last <= waitsAfterScan.size() && clocks < waitsAfterScan[last - 1])
                 report(place(k) + ": " + std::to_string(clocks) + " clocks, the file asks " +
-                       std::to_string(waitsAfterScan[k - 1]) + " (" + exceptionName(Exception::HostSleep) + ")");
+                       std::to_string(waitsAfterScan[last - 1]) + " (" + exceptionName(Exception::HostSleep) + ")");
         }
     }
     return differences;

@@ -18,6 +18,7 @@ struct Step {
     bool instruction = false;  // Scan
     uint64_t length = 0;       // Scan
     std::vector<bool> tdi;     // Scan: bit 0 first shifted
+    uint64_t lastSegment = 0;  // Scan: count of scan and scan+ lines up to its last
     std::string state;         // Rest
     uint64_t clocks = 0;       // Rest
     bool on = false;           // Trst
@@ -32,17 +33,20 @@ struct Recording {
 };
 
 // Reads a recording.  fromOpenOcd: only what follows the start mark counts,
-// and the state OpenOCD's init left is dropped.  The pieces of one scan
-// (scan+ lines) are joined into one scan, as the register sees them.  An
-// unreadable file or line is reported in `error`.
+// and the state OpenOCD's init left is dropped.  A scan shifted on from a
+// pause (a scan+ line) with no clock spent in the pause is joined to the scan
+// before it: at the pins that is one scan, whether the file split it into
+// several SDR or SIR commands that end in the pause state or a player split
+// one long scan into pieces.  An unreadable file or line is reported in
+// `error`.
 bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recording, std::string &error);
 
 // The differences of `other` from `reference` (OpenOCD's), one message
 // each, naming the recording, the scan number and what differs; empty when
 // they agree.  waitsAfterScan[i], when given, is the number of clocks the
-// file asks after scan i+1 (counts and times at its FREQUENCY), which
+// file asks after its scan i+1 (counts and times at its FREQUENCY), which
 // `other` must reach in the stable states other than RESET before the next
-// scan.
+// scan; the file's scans are counted as scan and scan+ lines.
 std::vector<std::string> compareRecordings(const Recording &reference, const Recording &other,
                                            const std::vector<uint64_t> &waitsAfterScan = {});
 

@@ -23,13 +23,17 @@
 
 #include <arpa/inet.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tap_model.h"
@@ -89,9 +93,7 @@ bool readAnswers(const std::string &file, std::vector<tapsim::Answer> &answers) 
     return true;
 }
 
-// OpenOCD 0.12 writes to a non-blocking socket and gives up when it is
-// full ("Resource temporarily unavailable"): the connection gets a large
-// receive buffer, so that a burst of pin bytes always fits.
+// A large receive buffer, so that a burst of pin bytes fits (see Drain).
 bool largeBuffer(int fd) {
     const int bytes = 8 << 20;
     return setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof(bytes)) == 0;
@@ -140,18 +142,78 @@ bool writeAll(int fd, const std::string &bytes) {
     return true;
 }
 
+// OpenOCD 0.12 writes to a non-blocking socket and gives up when the
+// socket is full ("Resource temporarily unavailable"), so the connection is
+// drained by a thread of its own into memory, however long the TAP takes.
+class Drain {
+public:
+    Drain(int fd, int timeoutSeconds) : m_fd(fd), m_timeout(timeoutSeconds), m_thread([this] { run(); }) {}
+    ~Drain() { m_thread.join(); }
+
+    // The next bytes; empty at the end of the connection (`failed` tells a
+    // time-out or a socket error from a close).
+    std::string next() {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_ready.wait(lock, [this] { return !m_chunks.empty() || m_done; });
+        if (m_chunks.empty()) return {};
+        std::string chunk = std::move(m_chunks.front());
+        m_chunks.pop_front();
+        m_held -= chunk.size();
+        return chunk;
+    }
+    bool failed() const { return m_failed; }
+
+private:
+    void run() {
+        std::vector<char> buffer(1 << 16);
+        bool failed = false;
+        for (;;) {
+            if (!waitReadable(m_fd, m_timeout)) {
+                failed = true;
+                break;
+            }
+            const ssize_t n = recv(m_fd, buffer.data(), buffer.size(), 0);
+            if (n <= 0) {
+                failed = n < 0;
+                break;
+            }
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_held += static_cast<size_t>(n);
+            if (m_held > kMaxHeld) {
+                failed = true;
+                break;
+            }
+            m_chunks.emplace_back(buffer.data(), static_cast<size_t>(n));
+            m_ready.notify_one();
+            // The client quits with Q as its last byte.
+            if (buffer[static_cast<size_t>(n) - 1] == 'Q') break;
+        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_failed = failed;
+        m_done = true;
+        m_ready.notify_one();
+    }
+
+    static constexpr size_t kMaxHeld = size_t{1} << 30;
+    int m_fd;
+    int m_timeout;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::string> m_chunks;
+    size_t m_held = 0;
+    bool m_done = false, m_failed = false;
+    std::thread m_thread;
+};
+
 // Serves one client; false on a time-out or a socket error.
 bool serve(int client, tapsim::Tap &tap, int timeoutSeconds) {
-    std::vector<char> buffer(1 << 16);
+    Drain drain(client, timeoutSeconds);
     std::string replies;
-    for (;;) {
-        if (!waitReadable(client, timeoutSeconds)) return false;
-        const ssize_t n = recv(client, buffer.data(), buffer.size(), 0);
-        if (n < 0) return false;
-        if (n == 0) return true;
+    bool quit = false;
+    for (std::string chunk = drain.next(); !chunk.empty(); chunk = drain.next()) {
         replies.clear();
-        for (ssize_t i = 0; i < n; ++i) {
-            const char command = buffer[static_cast<size_t>(i)];
+        for (const char command : chunk) {
+            if (quit) break;
             if (command >= '0' && command <= '7') {
                 const int pins = command - '0';
                 tap.setPins(pins & 4, pins & 2, pins & 1);
@@ -161,12 +223,18 @@ bool serve(int client, tapsim::Tap &tap, int timeoutSeconds) {
                 const int lines = command - 'r';
                 tap.setReset(lines & 2, lines & 1);
             } else if (command == 'Q') {
-                return writeAll(client, replies);
+                quit = true;
             }
             // B and b (the activity light) and anything else change nothing.
         }
-        if (!replies.empty() && !writeAll(client, replies)) return false;
+        if (!replies.empty() && !writeAll(client, replies)) {
+            shutdown(client, SHUT_RDWR);
+            while (!drain.next().empty()) {
+            }
+            return false;
+        }
     }
+    return !drain.failed();
 }
 
 int run(int argc, char **argv) {
