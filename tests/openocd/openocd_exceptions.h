@@ -17,6 +17,7 @@ enum class Exception {
     SckClocks,
     PathToReset,
     OneCommandPerLine,
+    CountWithExponent,
 };
 
 struct ExceptionRow {
@@ -60,6 +61,10 @@ inline constexpr ExceptionRow kOpenOcdExceptions[] = {
      "SIR 8 TDI (01); SIR 8 TDI (02); on one line shifted only the first SIR, with no message",
      "OpenOCD reads a line as one command; the files played here have one command a line, and the count of "
      "scans OpenOCD shifted is checked against the file's"},
+    {Exception::CountWithExponent, "a count with an exponent is cut short",
+     "RUNTEST IDLE 1E2 TCK; gave 1 clock in IDLE, not 100",
+     "OpenOCD reads the count up to the exponent; a player must give at least OpenOCD's clocks, and the wait "
+     "of the file (100) is checked as for times (see HostSleep)"},
 };
 
 inline const char *exceptionName(Exception id) {

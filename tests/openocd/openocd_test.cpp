@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -48,12 +49,13 @@ fs::path workFolder() {
     return dir;
 }
 
-// The work folder goes when every test of the run passed; after a failure
-// it stays for a look at the recordings and the programs' output.
+// The work folder goes when every test of the run passed (and
+// QSVF_KEEP_WORK is not set); after a failure it stays for a look at the
+// recordings and the programs' output.
 class RemoveWorkFolder : public ::testing::Environment {
 public:
     void TearDown() override {
-        if (::testing::UnitTest::GetInstance()->Passed()) {
+        if (::testing::UnitTest::GetInstance()->Passed() && !std::getenv("QSVF_KEEP_WORK")) {
             std::error_code error;
             fs::remove_all(workFolder(), error);
         }
