@@ -196,6 +196,14 @@ std::vector<std::string> compareRecordings(const Recording &reference, const Rec
                        std::to_string(waitsAfterScan[last - 1]) + " (" + exceptionName(Exception::HostSleep) + ")");
         }
     }
+    // After a scan more or less, everything behind it differs: the first
+    // ones tell the story.
+    constexpr size_t kShown = 20;
+    if (differences.size() > kShown) {
+        const size_t more = differences.size() - kShown;
+        differences.resize(kShown);
+        report("and " + std::to_string(more) + " more differences");
+    }
     return differences;
 }
 
