@@ -29,7 +29,7 @@ struct ExceptionRow {
 
 inline constexpr ExceptionRow kOpenOcdExceptions[] = {
     {Exception::InitProbe, "init probe",
-     "before the svf command, `init` shifts a 672-bit all-ones DR scan and an all-ones IR scan",
+     "before the svf command, `init` shifts a 672-bit all-ones DR scan and a 10-bit all-ones IR scan",
      "OpenOCD's own chain examination, not part of the file: the driver asserts SRST after init (the file "
      "never drives SRST) and only what follows that mark is compared"},
     {Exception::OpeningReset, "opening reset",
@@ -47,8 +47,8 @@ inline constexpr ExceptionRow kOpenOcdExceptions[] = {
      "a time cannot be read off OpenOCD's pins: the wait after each scan must instead reach the clocks the "
      "file asks for at its FREQUENCY (time x frequency, 1 MHz without FREQUENCY), taken from the SVF"},
     {Exception::EndInReset, "ENDIR/ENDDR RESET cannot be played",
-     "OpenOCD aborts on the first scan after ENDDR RESET (assertion state != TAP_RESET in "
-     "jtag_add_plain_dr_scan)",
+     "OpenOCD aborts on the first scan after ENDDR RESET or ENDIR RESET (assertion state != TAP_RESET in "
+     "jtag_add_plain_dr_scan, jtag_add_plain_ir_scan)",
      "OpenOCD has no scan that ends in RESET; files that use it are not played by OpenOCD"},
     {Exception::SckClocks, "RUNTEST in SCK cannot be played",
      "RUNTEST 10 SCK; ends the run with \"SCK not supported for clock\"",
