@@ -42,11 +42,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The work folder of this process; workFolder() makes it on first use, so
+// that listing the tests leaves nothing behind.
+fs::path workPath() { return fs::temp_directory_path() / ("qsvf_openocd_" + std::to_string(getpid())); }
+
 fs::path workFolder() {
     static const fs::path dir = [] {
-        fs::path path = fs::temp_directory_path() / ("qsvf_openocd_" + std::to_string(getpid()));
-        fs::create_directories(path);
-        return path;
+        fs::create_directories(workPath());
+        return workPath();
     }();
     return dir;
 }
@@ -59,7 +62,7 @@ public:
     void TearDown() override {
         if (::testing::UnitTest::GetInstance()->Passed() && !std::getenv("QSVF_KEEP_WORK")) {
             std::error_code error;
-            fs::remove_all(workFolder(), error);
+            fs::remove_all(workPath(), error);
         }
     }
 };
@@ -213,6 +216,7 @@ std::string joined(const std::vector<std::string> &lines) {
 struct SvfFile {
     std::string name;
     fs::path path;
+    std::string text;  // of a generated file, written on first use
 };
 
 void PrintTo(const SvfFile &file, std::ostream *out) { *out << file.path; }
@@ -299,12 +303,8 @@ std::vector<SvfFile> allFiles() {
             if (entry.path().extension() == ".svf") found.push_back(entry.path());
     }
     std::sort(found.begin(), found.end());
-    for (const fs::path &path : found) files.push_back({path.stem().string(), path});
-    for (const auto &[name, text] : generatedFiles()) {
-        const fs::path path = workFolder() / (name + ".svf");
-        std::ofstream(path) << text;
-        files.push_back({name, path});
-    }
+    for (const fs::path &path : found) files.push_back({path.stem().string(), path, {}});
+    for (const auto &[name, text] : generatedFiles()) files.push_back({name, workPath() / (name + ".svf"), text});
     for (SvfFile &file : files)
         for (char &ch : file.name)
             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
@@ -326,6 +326,7 @@ const Reference &reference(const SvfFile &file) {
     static std::map<std::string, Reference> made;
     auto found = made.find(file.name);
     if (found != made.end()) return found->second;
+    if (!file.text.empty()) std::ofstream(workFolder() / file.path.filename()) << file.text;
     Reference ref{readDemands(file.path, file.name), workFolder() / (file.name + ".openocd.rec")};
     playWithOpenOcd({file.path}, ref.demands.answers, ref.record);
     return made.emplace(file.name, ref).first->second;
