@@ -33,6 +33,7 @@ struct Host {
     VcdWriter *vcd = nullptr;
     PinTrace *trace = nullptr;
     uint64_t clocks = 0, shifted = 0, records = 0;
+    std::vector<uint8_t> scratch;  // TDO of shifts the player reads nothing of
 };
 
 size_t readStream(void *context, uint8_t *to, size_t max) {
@@ -55,13 +56,36 @@ int clockPins(void *context, int tms, int tdi) {
     return tdo;
 }
 
+// The whole bytes of a scan before its last bit, TMS low in the shift
+// state.  The dump and the trace see every clock with the TDO the backend
+// gave, so for them TDO is read even where the player does not want it.
+void shiftPins(void *context, const uint8_t *tdi, uint8_t *tdo, size_t bytes) {
+    Host &host = *static_cast<Host *>(context);
+    const uint8_t state = host.tap.state();
+    const size_t bits = bytes * 8;
+    const bool shown = host.vcd || host.trace;
+    if (!tdo && shown) {
+        host.scratch.resize(bytes);
+        tdo = host.scratch.data();
+    }
+    host.pins->shift(tdi, tdo, bits, state);
+    host.clocks += bits;
+    host.shifted += bits;
+    if (!shown) return;
+    for (size_t i = 0; i < bits; ++i) {
+        const bool in = (tdi[i >> 3] >> (i & 7)) & 1, out = (tdo[i >> 3] >> (i & 7)) & 1;
+        if (host.vcd) host.vcd->clock(false, in, out);
+        if (host.trace) host.trace->clock(state, state, in, out);
+    }
+}
+
 void driveTrst(void *context, int asserted) {
     Host &host = *static_cast<Host *>(context);
     host.pins->trst(asserted);
     if (host.vcd) host.vcd->trst(asserted);
 }
 
-constexpr qsvfplay_io kHostIo = {readStream, clockPins, nullptr, driveTrst};
+constexpr qsvfplay_io kHostIo = {readStream, clockPins, shiftPins, driveTrst};
 
 bool readFile(const std::string &name, std::vector<uint8_t> &bytes, std::string &error) {
     std::FILE *file = std::fopen(name.c_str(), "rb");

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -106,6 +107,42 @@ bool RemoteBitbang::clock(bool tms, bool tdi, uint8_t state) {
     }
     put(static_cast<char>(pins + 4));
     return tdo;
+}
+
+void RemoteBitbang::shift(const uint8_t *tdi, uint8_t *tdo, size_t bits, uint8_t) {
+    // Answers of one block stay well inside the socket buffers, so a server
+    // that answers as it reads never waits for us to read.
+    constexpr size_t kBlock = 1024;
+    char answers[kBlock];
+    for (size_t at = 0; at < bits && m_error.empty(); at += kBlock) {
+        const size_t n = std::min(kBlock, bits - at);
+        for (size_t i = at; i < at + n; ++i) {
+            const char pins = static_cast<char>('0' + ((tdi[i >> 3] >> (i & 7)) & 1));
+            put(pins);
+            if (tdo) put('R');
+            put(static_cast<char>(pins + 4));
+        }
+        if (!tdo || !flush()) continue;
+        size_t got = 0;
+        while (got < n) {
+            const ssize_t r = ::recv(m_socket, answers + got, n - got, 0);
+            if (r < 0 && errno == EINTR) continue;
+            if (r <= 0) {
+                m_error = "remote_bitbang: the server closed the connection";
+                return;
+            }
+            got += static_cast<size_t>(r);
+        }
+        for (size_t i = 0; i < n; ++i) {
+            if (answers[i] != '0' && answers[i] != '1') {
+                m_error = "remote_bitbang: the server answered a TDO read with a byte that is not 0 or 1";
+                return;
+            }
+            const size_t bit = at + i;
+            const uint8_t m = static_cast<uint8_t>(1u << (bit & 7));
+            tdo[bit >> 3] = static_cast<uint8_t>(answers[i] == '1' ? tdo[bit >> 3] | m : tdo[bit >> 3] & ~m);
+        }
+    }
 }
 
 void RemoteBitbang::trst(bool asserted) { put(asserted ? 't' : 'r'); }

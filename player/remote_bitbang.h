@@ -6,6 +6,8 @@
 // A clock is the pins with TCK low, a TDO read when the TAP is in a shift
 // state (the only time TDO carries data), then TCK high.  Commands are
 // written in blocks; a block goes out before every read and at the end.
+// The whole bytes of a scan are shifted as blocks whose reads are answered
+// together.
 #ifndef QSVFPLAY_REMOTE_BITBANG_H
 #define QSVFPLAY_REMOTE_BITBANG_H
 
@@ -26,6 +28,10 @@ public:
     static std::unique_ptr<RemoteBitbang> connect(const std::string &where, std::string &error);
 
     bool clock(bool tms, bool tdi, uint8_t state) override;
+    // A run of shift clocks goes out as one block, its TDO reads with it,
+    // and the answers are taken after it: one round trip per block instead
+    // of one per bit, and none when TDO is not wanted.
+    void shift(const uint8_t *tdi, uint8_t *tdo, size_t bits, uint8_t state) override;
     void trst(bool asserted) override;
     bool finish(std::string &error) override;
 
