@@ -40,7 +40,7 @@ inline constexpr ExceptionRow kOpenOcdExceptions[] = {
      "every move into RESET is OpenOCD's TMS-high sequence: STATE RESET from a pause state gave 2 clocks in "
      "RESET, STATE RESET twice from IDLE 11, RUNTEST RESET 3 TCK 7",
      "in Test-Logic-Reset clocks change nothing in a device, so they are no wait: that RESET is reached is "
-     "compared, the clocks spent in it are not"},
+     "compared, the clocks spent in it only with what the file's RUNTEST in RESET asks"},
     {Exception::HostSleep, "minimum times are a host sleep",
      "RUNTEST 3 TCK 1E-1 SEC gave 3 clocks and RUNTEST 2E-1 SEC none; the sleeps held OpenOCD's buffered pin "
      "bytes, so the gaps showed at other places of the recording than the waits",

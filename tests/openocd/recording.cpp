@@ -129,7 +129,7 @@ std::string place(size_t scan) { return scan == 0 ? "before scan 1" : "after sca
 }  // namespace
 
 std::vector<std::string> compareRecordings(const Recording &reference, const Recording &other,
-                                           const std::vector<uint64_t> &waitsAfterScan) {
+                                           const std::vector<Wait> &waitsAfterScan) {
     std::vector<std::string> differences;
     const std::string who = other.file + ": ";
     auto report = [&](const std::string &text) { differences.push_back(who + text); };
@@ -184,16 +184,25 @@ std::vector<std::string> compareRecordings(const Recording &reference, const Rec
             const uint64_t last = otherScans[k - 1]->lastSegment;
             const uint64_t first = k > 1 ? otherScans[k - 2]->lastSegment + 1 : 1;
             for (uint64_t segment = first; segment < last && segment <= waitsAfterScan.size(); ++segment)
-                if (waitsAfterScan[segment - 1] > 0)
+                if (waitsAfterScan[segment - 1].clocks > 0)
                     report("scan " + std::to_string(k) + ": shifted on without the wait of " +
-                           std::to_string(waitsAfterScan[segment - 1]) + " clocks the file asks after its scan " +
-                           std::to_string(segment));
-            uint64_t clocks = 0;
+                           std::to_string(waitsAfterScan[segment - 1].clocks) +
+                           " clocks the file asks after its scan " + std::to_string(segment));
+            uint64_t clocks = 0, inReset = 0;
             for (const Step *step : got.steps)
-                if (step->kind == Step::Kind::Rest && step->state != "RESET") clocks += step->clocks;
-            if (last <= waitsAfterScan.size() && clocks < waitsAfterScan[last - 1])
-                report(place(k) + ": " + std::to_string(clocks) + " clocks, the file asks " +
-                       std::to_string(waitsAfterScan[last - 1]) + " (" + exceptionName(Exception::HostSleep) + ")");
+                if (step->kind == Step::Kind::Rest) (step->state == "RESET" ? inReset : clocks) += step->clocks;
+            if (last <= waitsAfterScan.size()) {
+                const Wait &asked = waitsAfterScan[last - 1];
+                if (clocks < asked.clocks - asked.inReset)
+                    report(place(k) + ": " + std::to_string(clocks) + " clocks, the file asks " +
+                           std::to_string(asked.clocks - asked.inReset) + " (" +
+                           exceptionName(Exception::HostSleep) + ")");
+                // Exception::ResetClocks: OpenOCD's own clocks in RESET say
+                // nothing, the file's RUNTEST in RESET does.
+                if (inReset < asked.inReset)
+                    report(place(k) + ": " + std::to_string(inReset) + " clocks in RESET, the file asks " +
+                           std::to_string(asked.inReset));
+            }
         }
     }
     // After a scan more or less, everything behind it differs: the first

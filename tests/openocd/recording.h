@@ -41,14 +41,21 @@ struct Recording {
 // `error`.
 bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recording, std::string &error);
 
+// The clocks a file asks after one of its scans (counts and times at its
+// FREQUENCY), and how many of them its RUNTESTs ask in RESET.
+struct Wait {
+    uint64_t clocks = 0;
+    uint64_t inReset = 0;
+};
+
 // The differences of `other` from `reference` (OpenOCD's), one message
 // each, naming the recording, the scan number and what differs; empty when
-// they agree.  waitsAfterScan[i], when given, is the number of clocks the
-// file asks after its scan i+1 (counts and times at its FREQUENCY), which
-// `other` must reach in the stable states other than RESET before the next
-// scan; the file's scans are counted as scan and scan+ lines.
+// they agree.  waitsAfterScan[i], when given, is the wait the file asks
+// after its scan i+1, which `other` must reach before the next scan: the
+// clocks in RESET in RESET, the others in the other stable states; the
+// file's scans are counted as scan and scan+ lines.
 std::vector<std::string> compareRecordings(const Recording &reference, const Recording &other,
-                                           const std::vector<uint64_t> &waitsAfterScan = {});
+                                           const std::vector<Wait> &waitsAfterScan = {});
 
 }  // namespace tapsim
 

@@ -25,7 +25,7 @@ const char *const kOpenOcd =
 struct Case {
     const char *name;
     const char *other;
-    std::vector<uint64_t> waits;
+    std::vector<tapsim::Wait> waits;
     const char *found;  // part of the report, "" when they must agree
 };
 
@@ -33,7 +33,7 @@ const Case kCases[] = {
     {"the same without the probe and with one DR scan", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\n"
      "rest IDLE 0 0\nscan DR 16 1234\nrest IDLE 100 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {}, ""},
     {"pieces with a pause between", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\nrest IDLE 0 0\n"
-     "scan DR 4 4\nrest DRPAUSE 0 0\nscan+ DR 12 123\nrest IDLE 150 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {0, 0, 100}, ""},
+     "scan DR 4 4\nrest DRPAUSE 0 0\nscan+ DR 12 123\nrest IDLE 150 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {{}, {}, {100, 0}}, ""},
     {"clocks in a pause between pieces", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\nrest IDLE 0 0\n"
      "scan DR 4 4\nrest DRPAUSE 3 0\nscan+ DR 12 123\nrest IDLE 100 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {}, "3 scans, OpenOCD 2"},
     {"one TDI bit", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 ad\nrest IDLE 0 0\nscan DR 16 1234\n"
@@ -45,9 +45,12 @@ const Case kCases[] = {
     {"no TRST", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\nrest IDLE 0 0\nscan DR 16 1234\n"
      "rest IDLE 100 0\nend\n", {}, "after scan 2: rest in IDLE (100 clocks), OpenOCD: rest in IDLE (100 clocks), TRST"},
     {"short of the file's time", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\nrest IDLE 0 0\nscan DR 16 1234\n"
-     "rest IDLE 100 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {0, 5000}, "after scan 2: 100 clocks, the file asks 5000"},
+     "rest IDLE 100 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {{}, {5000, 0}}, "after scan 2: 100 clocks, the file asks 5000"},
+    {"short of the file's clocks in RESET", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\nrest IDLE 0 0\n"
+     "scan DR 16 1234\nrest IDLE 100 0\ntrst on\ntrst off\nrest RESET 2 0\nend\n", {{}, {103, 3}},
+     "after scan 2: 2 clocks in RESET, the file asks 3"},
     {"a wait skipped inside a joined scan", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\nrest IDLE 0 0\n"
-     "scan DR 8 34\nrest DRPAUSE 0 0\nscan+ DR 8 12\nrest IDLE 100 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {0, 40, 100},
+     "scan DR 8 34\nrest DRPAUSE 0 0\nscan+ DR 8 12\nrest IDLE 100 0\ntrst on\ntrst off\nrest RESET 0 0\nend\n", {{}, {40, 0}, {100, 0}},
      "scan 2: shifted on without the wait of 40 clocks the file asks after its scan 2"},
     {"cut off", "rest RESET 0 0\nrest IDLE 0 0\nscan IR 8 a5\n", {}, "the recording has no end"},
 };
