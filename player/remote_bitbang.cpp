@@ -2,6 +2,8 @@
 #include "remote_bitbang.h"
 
 #include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -56,6 +58,10 @@ int connectTcp(const std::string &host, const std::string &port, std::string &er
         }
     }
     ::freeaddrinfo(found);
+    // A TDO read waits for its answer: without TCP_NODELAY each such round
+    // trip can wait for a delayed acknowledgement (tens of milliseconds).
+    const int yes = 1;
+    if (s >= 0) ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     return s;
 }
 

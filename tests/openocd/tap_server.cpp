@@ -16,6 +16,7 @@
 // ends a run whose client does not connect or goes silent (default 120 s).
 // Status: 0 served, 1 usage, file or socket error, or time-out.
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -267,6 +268,9 @@ int run(int argc, char **argv) {
     close(listener);
     if (!options.socketPath.empty()) unlink(options.socketPath.c_str());
     if (client < 0) return 1;
+    // One-byte TDO answers go out at once (no wait for a delayed acknowledgement).
+    const int yes = 1;
+    if (options.socketPath.empty()) setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
     tapsim::Tap tap(record, options.irLength, std::move(answers), options.setUpFirst);
     const bool served = serve(client, tap, options.timeoutSeconds);
     close(client);
