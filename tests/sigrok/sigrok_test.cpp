@@ -431,7 +431,8 @@ TEST(SigrokJtag, ChangesAreFound) {
          }},
         {"a move ending elsewhere", false,
          [&](Ops &ops, Decoded &) {
-             TraceOp *op = first(ops, [](const TraceOp &o) { return o.kind == TraceOp::Move && o.to == "RUN-TEST/IDLE"; });
+             TraceOp *op =
+                 first(ops, [](const TraceOp &o) { return o.kind == TraceOp::Move && o.to == "RUN-TEST/IDLE"; });
              if (op) op->to = "PAUSE-DR";
              return op != nullptr;
          }},
