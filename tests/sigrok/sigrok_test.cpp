@@ -215,11 +215,9 @@ std::string compare(const std::vector<TraceOp> &trace, const Decoded &decoded) {
         } else {
             const bool continued = op.kind == TraceOp::Shift && i + 1 < trace.size() &&
                                    trace[i + 1].kind == TraceOp::Shift && trace[i + 1].reg == op.reg;
+            const std::string last = op.kind == TraceOp::Shift && !continued ? "EXIT1-" + op.reg : op.to;
             for (uint64_t k = 0; k < op.clocks && difference.empty(); ++k)
-                difference = differs(clock + k, k + 1 < op.clocks || continued || op.kind == TraceOp::Wait
-                                                    ? op.to
-                                                    : "EXIT1-" + op.reg,
-                                     op);
+                difference = differs(clock + k, k + 1 < op.clocks ? op.to : last, op);
             if (op.kind == TraceOp::Shift) {
                 if (tdi.line.empty()) tdi.line = tdo.line = op.line;
                 tdi.bits += op.tdi;
