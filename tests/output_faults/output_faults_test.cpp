@@ -273,8 +273,13 @@ TEST_F(OutputFaultTest, InputCutShortDuringTheReadIsReportedNotASignal) {
         bool stopped = false;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (!stopped && std::chrono::steady_clock::now() < deadline) {
+            // Ended (looked at without reaping it)?  Its maps can read empty
+            // for a moment while it is still being started.
+            siginfo_t ended{};
+            if (waitid(P_PID, static_cast<id_t>(run.pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                ended.si_pid == run.pid)
+                break;
             const std::string maps = readFile("/proc/" + std::to_string(run.pid) + "/maps");
-            if (maps.empty()) break;  // the program has ended
             if (maps.find(input.string()) != std::string::npos) {
                 kill(run.pid, SIGSTOP);
                 int state = 0;
