@@ -36,6 +36,7 @@
 #include "svf_generator.h"
 #include "svf_reader.h"
 #include "tap_model.h"
+#include "../support/work_folder.h"
 
 extern char **environ;
 
@@ -43,38 +44,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The work folder of this process; workFolder() makes it on first use, so
-// that listing the tests leaves nothing behind.
-fs::path workPath() { return fs::temp_directory_path() / ("qsvf_openocd_" + std::to_string(getpid())); }
-
-fs::path workFolder() {
-    static const fs::path dir = [] {
-        fs::create_directories(workPath());
-        return workPath();
-    }();
-    return dir;
-}
-
-// The work folder goes when every test of the run passed (and
-// QSVF_KEEP_WORK is not set); after a failure it stays for a look at the
-// recordings and the programs' output.
-class RemoveWorkFolder : public ::testing::Environment {
-public:
-    void TearDown() override {
-        if (::testing::UnitTest::GetInstance()->Passed() && !std::getenv("QSVF_KEEP_WORK")) {
-            std::error_code error;
-            fs::remove_all(workPath(), error);
-        }
-    }
-};
-const auto *const kRemoveWorkFolder = ::testing::AddGlobalTestEnvironment(new RemoveWorkFolder);
-
-std::string readText(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+// The work folder: generated files, recordings and the programs' output.
+qsvftest::WorkFolder gWork("openocd");
+fs::path workPath() { return gWork.path(); }
+fs::path workFolder() { return gWork.made(); }
+using qsvftest::readText;
 
 // Starts a program with its output in `log`.
 pid_t start(const std::vector<std::string> &args, const fs::path &log) {

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "../support/work_folder.h"
+
 extern char **environ;
 
 namespace fs = std::filesystem;
@@ -250,35 +252,10 @@ std::string compare(const std::vector<TraceOp> &trace, const Decoded &decoded) {
 
 // --- the programs ---------------------------------------------------------
 
-fs::path workPath() { return fs::temp_directory_path() / ("qsvf_sigrok_" + std::to_string(getpid())); }
-
-fs::path workFolder() {
-    static const fs::path dir = [] {
-        fs::create_directories(workPath());
-        return workPath();
-    }();
-    return dir;
-}
-
-// The work folder goes when every test of the run passed (and
-// QSVF_KEEP_WORK is not set); after a failure it stays for a look.
-class RemoveWorkFolder : public ::testing::Environment {
-public:
-    void TearDown() override {
-        if (::testing::UnitTest::GetInstance()->Passed() && !std::getenv("QSVF_KEEP_WORK")) {
-            std::error_code error;
-            fs::remove_all(workPath(), error);
-        }
-    }
-};
-const auto *const kRemoveWorkFolder = ::testing::AddGlobalTestEnvironment(new RemoveWorkFolder);
-
-std::string readText(const fs::path &path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+// The work folder: streams, dumps, traces and the decoder's reports.
+qsvftest::WorkFolder gWork("sigrok");
+fs::path workFolder() { return gWork.made(); }
+using qsvftest::readText;
 
 // Runs a program (no shell), its standard output in `out` and its error
 // output in `out` + ".err"; the exit status, or -1.
