@@ -80,6 +80,10 @@ std::optional<std::string> StateCheck::compare(const std::vector<Rest> &svf, con
         return std::count_if(rests.begin(), rests.end(), [](const Rest &rest) { return rest.waitsHere; });
     };
     const bool qwaitForEach = waits(stream) > 0 && waits(stream) >= waits(svf);
+    // Streams for players without QWAIT carry every wait as a run-test
+    // count, clocked in Run-Test/Idle after a scan (an empty one where the
+    // wait follows no scan of its own).
+    const bool waitsByCount = m_v2 || (waits(svf) > 0 && waits(stream) == 0);
     const bool byQwait = qwaitForEach || (!countAfterScan && (clocksAfterScan > 0 || waits(svf) == 0));
     const bool svfWaitsAfterScan =
         std::any_of(svf.begin(), svf.end(), [](const Rest &rest) { return rest.afterScan; });
@@ -116,9 +120,9 @@ std::optional<std::string> StateCheck::compare(const std::vector<Rest> &svf, con
         }
         case RestKind::Wait:
         case RestKind::WaitEnd:
-            // Players of format 2 know no QWAIT: of a wait that follows no
-            // scan only the clocks are run, in Run-Test/Idle.
-            if (m_v2 && !rest.afterScan && rest.clocks == 0) {
+            // Of a wait that follows no scan only the clocks are run, in
+            // Run-Test/Idle.
+            if (waitsByCount && !rest.afterScan && rest.clocks == 0) {
                 if (rest.state != STATE_IDLE)
                     note("the SVF moves to " + title(rest.state) + " by RUNTEST, the stream does not");
                 continue;
@@ -129,7 +133,7 @@ std::optional<std::string> StateCheck::compare(const std::vector<Rest> &svf, con
                     note("the SVF moves to " + title(rest.state) + " by RUNTEST, the stream does not");
                 continue;
             }
-            if (m_v2 || (rest.afterScan && !byQwait)) {
+            if (waitsByCount || (rest.afterScan && !byQwait)) {
                 if (rest.state != STATE_IDLE)
                     note(rest.kind == RestKind::Wait
                              ? "the SVF waits in " + title(rest.state) + ", the stream in Run-Test/Idle"

@@ -266,10 +266,10 @@ void writeSplitSdr(const CCombinedValue &tdi, const CCombinedValue *tdo, const C
 
 }  // namespace
 
-namespace {
-
-// Players of the older format know no QWAIT: the count is run by an empty
-// scan.
+// The count of a wait that no scan of its own can carry, run by an empty
+// data scan: QRUNTEST (unless the player holds the count already),
+// QSDRSIZE 0 and QSDR.  Only -qwait writes QWAIT (from the RUNTEST
+// handler); the players of the other modes know no such record.
 void writeCountOnEmptyScan(int64_t count) {
     if (count != lTckRunCount) {
         listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
@@ -280,35 +280,16 @@ void writeCountOnEmptyScan(int64_t count) {
     writeEmptyScan();
 }
 
-void writeQwait(int runState, int endState, int64_t count) {
-    listFormat("QWAIT 0x%02X 0x%02X 0x%08llX\n", static_cast<unsigned>(runState), static_cast<unsigned>(endState),
-               static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
-    writeOpcode(qsvf::QWAIT);
-    binWrite(static_cast<uint64_t>(runState), 2);
-    binWrite(static_cast<uint64_t>(endState), 2);
-    binWrite(static_cast<uint64_t>(count), 8);
-    giPlayerState = endState;
-}
-
-}  // namespace
-
-void writeWaitAfterScan(int runState, int endState, int64_t count) {
+void writeWaitAfterScan(int64_t count) {
     // Nothing to wait, or the scan already waited the count the player
     // holds (no run-test reset stands before an in-order SIR).
     if (count == 0 || count == lTckRunCount) return;
-    if (iV2Compatibility == 1)
-        writeCountOnEmptyScan(count);
-    else
-        writeQwait(runState, endState, count);
+    writeCountOnEmptyScan(count);
 }
 
-void writeWaitWhereItStands(int runState, int endState, int64_t count) {
-    // QWAIT also moves the TAP to the run and end states, so it is written
-    // even for no clocks; an empty scan of no clocks would do nothing.
-    if (iV2Compatibility != 1)
-        writeQwait(runState, endState, count);
-    else if (count != 0)
-        writeCountOnEmptyScan(count);
+void writeWaitWhereItStands(int64_t count) {
+    // An empty scan of no clocks would do nothing.
+    if (count != 0) writeCountOnEmptyScan(count);
 }
 
 void writeSirRecord() {

@@ -30,12 +30,11 @@ void writeSir(int kind);
 void writeSdr(int kind);
 // The wait of a RUNTEST for a scan whose record cannot carry the run-test
 // count (a split FPGA scan, a SIR written at once in -inorder mode),
-// written right after that scan.
-void writeWaitAfterScan(int runState, int endState, int64_t count);
-// The wait of a RUNTEST that follows no scan, written where it stands:
-// QWAIT with its run state, end state and count, or for players of the
-// older format (-v2) the count run by an empty data scan.
-void writeWaitWhereItStands(int runState, int endState, int64_t count);
+// written right after that scan as QRUNTEST and an empty data scan.
+void writeWaitAfterScan(int64_t count);
+// The wait of a RUNTEST that follows no scan, written where it stands, the
+// same way.
+void writeWaitWhereItStands(int64_t count);
 // The SIR record itself (QSIR or QSIR2 with its TDI), without the
 // run-test reset; used by the pending writer and by the in-order mode.
 void writeSirRecord();

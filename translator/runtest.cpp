@@ -131,11 +131,9 @@ void doRunTest(FileChannel &channel) {
     // FREQUENCY, PIO, a header or trailer) has none to carry it and is
     // written as a wait of its own where it stands.
     const bool followsScan = iSdrFlag == 1 || (iSirFlag == 1 && iInOrder != 1) || afterInOrderSir;
-    // The wait goes into the run-test count, which carries no state, unless
-    // it is written as QWAIT after a scan that cannot carry the count.
-    const bool splitPending = iSdrFlag == 1 && iFpgaFormat == 1 && sdrPatterns().totalBits() > lFpgaRecSize;
-    const bool waitInCount =
-        giUseQwait != 1 && followsScan && (iV2Compatibility == 1 || !(afterInOrderSir || splitPending));
+    // Without -qwait every wait goes into the run-test count, which carries
+    // no state: the records of the players these modes are written for.
+    const bool waitInCount = giUseQwait != 1;
     if (giUseQwait == 1) {
         writeSir(0);
         writeSdr(0);
@@ -242,8 +240,9 @@ void doRunTest(FileChannel &channel) {
         if (wait.minTime >= 0) clocks = std::max(clocks, clocksForTime(wait.minTime, frequency));
         timedTotal += clocks;
         // Each wait written as QWAIT keeps its own states: the next RUNTEST
-        // is a command of its own.
-        if (giUseQwait == 1 || !followsScan || (followsScan && !waitInCount)) break;
+        // is a command of its own.  Without -qwait a run of RUNTESTs is one
+        // count.
+        if (!waitInCount) break;
         lex(channel, 0);
         if (channel.tokenRead() && isToken(channel, "runtest")) continue;
         channel.iTokenState = kStatePushedBack;
@@ -293,13 +292,13 @@ void doRunTest(FileChannel &channel) {
         return;
     }
     if (!followsScan) {
-        writeWaitWhereItStands(tap.runState, tap.runEndState, count);
+        writeWaitWhereItStands(count);
         // The next scan is not the one this RUNTEST asked its wait after.
         iRunTestFlag = 0;
         return;
     }
     // The scans that cannot carry the count get the wait right after them.
-    if (afterInOrderSir) writeWaitAfterScan(tap.runState, tap.runEndState, count);
+    if (afterInOrderSir) writeWaitAfterScan(count);
     if (count != lTckRunCount) {
         listFormat("QRUNTEST 0x%08llX\n", static_cast<unsigned long long>(count) & 0xFFFFFFFFull);
         writeOpcode(qsvf::QRUNTEST);
@@ -316,7 +315,7 @@ void doRunTest(FileChannel &channel) {
     const bool sdrPending = iSdrFlag == 1;
     writeSir(0);
     writeSdr(0);
-    if (sdrPending && giSplitSdrWritten == 1) writeWaitAfterScan(tap.runState, tap.runEndState, count);
+    if (sdrPending && giSplitSdrWritten == 1) writeWaitAfterScan(count);
 }
 
 void doFrequency(FileChannel &channel) {

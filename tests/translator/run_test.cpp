@@ -82,19 +82,19 @@ TEST_F(RunTest, CrLfInputTranslatesLikeLfInput) {
 
 TEST_F(RunTest, RunTestWithCountAndTimeWaitsTheLonger) {
     // 1.00E-02 s at the default 1 MHz is 10000 clocks, more than 3 (the
-    // RUNTEST follows no scan: a QWAIT where it stands).
+    // RUNTEST follows no scan: its count on an empty scan where it stands).
     EXPECT_EQ(translate("RUNTEST IDLE 3 TCK 1.00E-02 SEC;\n"), 0);
-    EXPECT_EQ(listingText, "QREPEAT 0x20\nQWAIT 0x01 0x01 0x00002710\nQCOMPLETE\n");
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x00002710\nQSDRSIZE 00000000\nQSDR\nQCOMPLETE\n");
     EXPECT_NE(console.find("Note   : Frequency not specified, using default TCK = 1 MHz"), std::string::npos);
     // The count is larger than the time asks: the count stays.
-    EXPECT_EQ(translate("FREQUENCY 1E6 HZ;\nRUNTEST 20000 TCK 1.00E-02 SEC;\n"), 0);
+    EXPECT_EQ(translate("FREQUENCY 1E6 HZ;\nRUNTEST 20000 TCK 1.00E-02 SEC;\n", {"-qwait"}), 0);
     EXPECT_EQ(listingText, "QREPEAT 0x20\nQWAIT 0x01 0x01 0x00004E20\nQCOMPLETE\n");
     EXPECT_EQ(console, "");
 }
 
 TEST_F(RunTest, RunTestWithTimeOnlyBecomesClocksAtTheFrequency) {
     EXPECT_EQ(translate("FREQUENCY 2.5E+06 HZ;\nRUNTEST 1E-3 SEC;\n"), 0);
-    EXPECT_EQ(listingText, "QREPEAT 0x20\nQWAIT 0x01 0x01 0x000009C4\nQCOMPLETE\n");  // 2500
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x000009C4\nQSDRSIZE 00000000\nQSDR\nQCOMPLETE\n");  // 2500
     EXPECT_NE(console.find("Warning: Delay must be in terms of TCK count"), std::string::npos);
 }
 
@@ -102,8 +102,12 @@ TEST_F(RunTest, MergedRunTestsAddTheirCounts) {
     EXPECT_EQ(translate("SDR 8 TDI (00);\nRUNTEST IDLE 100 TCK;\n! between\nRUNTEST 50 TCK;\n"), 0);
     EXPECT_EQ(listingText,
               "QREPEAT 0x20\nQRUNTEST 0x00000096\nQSDRSIZE 0x00000008\nQTDOMASK 0x00\nQSDRTDO 0x00 0x00\nQCOMPLETE\n");
-    // Waits that follow no scan are written each where it stands.
+    // Waits that follow no scan, too, without -qwait: one count clocked in
+    // Run-Test/Idle by an empty scan; with -qwait each keeps its own states.
     EXPECT_EQ(translate("RUNTEST DRPAUSE 100 TCK;\nRUNTEST 50 TCK;\n"), 0);
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x00000096\nQSDRSIZE 00000000\nQSDR\nQCOMPLETE\n");
+    EXPECT_NE(console.find("Warning: RUNTEST state other than IDLE needs -qwait"), std::string::npos);
+    EXPECT_EQ(translate("RUNTEST DRPAUSE 100 TCK;\nRUNTEST 50 TCK;\n", {"-qwait"}), 0);
     EXPECT_EQ(listingText, "QREPEAT 0x20\nQWAIT 0x06 0x06 0x00000064\nQWAIT 0x06 0x06 0x00000032\nQCOMPLETE\n");
 }
 

@@ -116,17 +116,19 @@ QsvfWalk walkQsvf(const std::vector<uint8_t> &bytes) {
         }
         const bool emptyDrScan = op == qsvf::QSDR && *drLength == 0;
         if (op == qsvf::QRUNTEST) runTestCount = longValue;
-        if ((op == qsvf::QWAIT || emptyDrScan) && afterScan)
-            walk.scanWaits.back() += op == qsvf::QWAIT ? longValue : runTestCount;
-        else if (op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO)
+        if (op == qsvf::QWAIT || emptyDrScan) {
+            if (afterScan) walk.scanWaits.back() += op == qsvf::QWAIT ? longValue : runTestCount;
+        } else if (op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO)
             walk.scanWaits.push_back(runTestCount);
         else if (isSplitLast(op))
             walk.scanWaits.push_back(0);
-        if (op == qsvf::QSIR || op == qsvf::QSIR2 || op == qsvf::QSDR || op == qsvf::QSDRTDO || isSplitLast(op))
+        // A 0-bit data scan is no scan: the one before keeps its place.
+        if (op == qsvf::QSIR || op == qsvf::QSIR2 || ((op == qsvf::QSDR || op == qsvf::QSDRTDO) && !emptyDrScan) ||
+            isSplitLast(op))
             afterScan = true;
-        else if (op != qsvf::QWAIT && op != qsvf::QRUNTEST && op != qsvf::QSDRSIZE && op != qsvf::QCOMMENT)
+        else if (!emptyDrScan && op != qsvf::QWAIT && op != qsvf::QRUNTEST && op != qsvf::QSDRSIZE && op != qsvf::QCOMMENT)
             afterScan = false;
-        if (op == qsvf::QSDR || op == qsvf::QSDRTDO) {
+        if ((op == qsvf::QSDR || op == qsvf::QSDRTDO) && !emptyDrScan) {
             walk.drScans++;
             walk.drBits += *drLength;
             if (*drLength > walk.longestUnsplitDr) walk.longestUnsplitDr = *drLength;
