@@ -179,6 +179,10 @@ void warnOptionLoss(OptionLoss kind, FileChannel &channel) {
         "End state other than IDLE needs -extensions; every scan ends in IDLE",
         "RUNTEST state other than IDLE needs -qwait; the wait is clocked in IDLE",
         "STATE and TRST are not written with -v2; the TAP stays where the scans leave it",
+        "TDO of instruction scans is not compared; the stream has no record for it",
+        "TRST ON is not written; the stream has no record for it",
+        "Scan ending in a pause state runs a run-test count: the player clocks it in IDLE, the SVF stays in the "
+        "pause state; -qwait keeps it",
     };
     const unsigned bit = 1u << kind;
     if (giOptionLossWarned & bit) return;

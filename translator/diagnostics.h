@@ -55,12 +55,16 @@ inline void nullPtrChk(const void *pointer, const char *label, FileChannel *chan
 void warning(const std::string &text, FileChannel *lineChannel = nullptr);
 void note(const std::string &text, FileChannel *lineChannel = nullptr);
 
-// What the chosen options cannot write of what the SVF asks: each kind is
-// warned once per run, at the first command that asks it.
+// What the chosen options, or the stream format itself, cannot write of what
+// the SVF asks: each kind is warned once per run, at the first command that
+// asks it.
 enum OptionLoss {
-    LOSS_END_STATE = 0,  // ENDIR/ENDDR other than IDLE without -extensions
-    LOSS_RUN_STATE = 1,  // RUNTEST run or end state other than IDLE carried by a run-test count
-    LOSS_V2_STATE = 2,   // STATE or TRST under -v2
+    LOSS_END_STATE = 0,   // ENDIR/ENDDR other than IDLE without -extensions
+    LOSS_RUN_STATE = 1,   // RUNTEST run or end state other than IDLE carried by a run-test count
+    LOSS_V2_STATE = 2,    // STATE or TRST under -v2
+    LOSS_SIR_TDO = 3,     // an SIR that compares TDO
+    LOSS_TRST_ON = 4,     // TRST ON
+    LOSS_PAUSE_COUNT = 5, // a scan ended in a pause state that runs a run-test count (-extensions without -qwait)
 };
 void warnOptionLoss(OptionLoss kind, FileChannel &channel);
 

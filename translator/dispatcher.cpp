@@ -43,6 +43,7 @@ void doScanCommand(FileChannel &input, std::string_view keyword) {
     }
     FieldPtr tdi, tdo, mask, smask;
     int64_t length = readTapData(input, (isSdr || isSir) ? 1 : 0, tdi, tdo, mask, smask);
+    if (isSir && tdo) warnOptionLoss(LOSS_SIR_TDO, input);
     writeSvfSrc(input, 0);
     int violation = patternOf(keyword).setPattern(length, std::move(tdi), std::move(tdo), std::move(mask),
                                                   std::move(smask));

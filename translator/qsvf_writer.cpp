@@ -138,6 +138,17 @@ void restAfterScan(int instruction, bool withCount) {
                                                     : qsvf::STATE_IDLE;
 }
 
+// A scan that ends in a pause state and runs a run-test count sends the
+// player on to Run-Test/Idle; the SVF stays in the pause state unless the
+// scan's own RUNTEST (kind 0) waits in Run-Test/Idle too.
+void warnPauseCount(int instruction, int kind) {
+    if (iQsvfExt != 1 || giUseQwait == 1 || !giPlayerEndPause[instruction] || lTckRunCount <= 0 || !pFC_Input)
+        return;
+    const CTapObj &tap = *pGlobTapData;
+    if (kind == 0 && tap.runState == qsvf::STATE_IDLE && tap.runEndState == qsvf::STATE_IDLE) return;
+    warnOptionLoss(LOSS_PAUSE_COUNT, *pFC_Input);
+}
+
 void writeRunTestZero() {
     listFormat("QRUNTEST 0x%08d\n", 0);
     writeOpcode(qsvf::QRUNTEST);
@@ -292,7 +303,7 @@ void writeWaitWhereItStands(int64_t count) {
     if (count != 0) writeCountOnEmptyScan(count);
 }
 
-void writeSirRecord() {
+void writeSirRecord(int kind) {
     ScanPatterns scan = sirPatterns();
     int64_t total = scan.totalBits();
     CCombinedValue tdi = combinedTdi(scan, "pCL0");
@@ -307,6 +318,7 @@ void writeSirRecord() {
     }
     bytePrint(&tdi, 0, total);
     listText("\n");
+    warnPauseCount(1, kind);
     restAfterScan(1, true);
 }
 
@@ -314,7 +326,7 @@ void writeSir(int kind) {
     if (iSirFlag != 1 || iInOrder == 1) return;
     sirPatterns();
     runTestReset(kind);
-    writeSirRecord();
+    writeSirRecord(kind);
     iSirFlag = 0;
     if (iV2Compatibility == 1 && lTckRunCount != 0) writeEmptyScan();
 }
@@ -367,6 +379,7 @@ void writeSdr(int kind) {
             bytePrint(tdo ? &*tdo : nullptr, 0, total);
         }
         listText("\n");
+        warnPauseCount(0, kind);
         restAfterScan(0, true);
     }
     iSdrFlag = 0;

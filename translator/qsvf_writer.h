@@ -36,8 +36,9 @@ void writeWaitAfterScan(int64_t count);
 // same way.
 void writeWaitWhereItStands(int64_t count);
 // The SIR record itself (QSIR or QSIR2 with its TDI), without the
-// run-test reset; used by the pending writer and by the in-order mode.
-void writeSirRecord();
+// run-test reset; used by the pending writer and by the in-order mode (kind
+// 1: a count it runs is not its own RUNTEST's).
+void writeSirRecord(int kind = 1);
 
 }  // namespace svf
 

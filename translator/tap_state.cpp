@@ -209,6 +209,7 @@ void doTrst(FileChannel &channel) {
     if (mode != 0 && iV2Compatibility == 1) warnOptionLoss(LOSS_V2_STATE, channel);
     if (mode != 0) {
         if (pGlobTapData->trstMode == 4) warning("No TRSTs allowed after TRST ABSENT", &channel);
+        if (mode == 1) warnOptionLoss(LOSS_TRST_ON, channel);
         pGlobTapData->trstMode = mode;
     } else if (std::strcmp(channel.sToken, "absent") == 0) {
         if (iSvfTrstRule == 1) warning("ABSENT must be placed before SDR/SIR/STATE/RUNTEST/PIO", &channel);

@@ -246,3 +246,62 @@ TEST_F(RunTest, LargeCountsAreWrittenToTheClock) {
     EXPECT_NE(listingText.find("QRUNTEST 0x01000003\n"), std::string::npos) << listingText;
 }
 }  // namespace
+
+namespace {
+size_t occurrences(const std::string &text, const std::string &part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+}  // namespace
+
+TEST_F(RunTest, WhatNoRecordCarriesIsWarnedOncePerRunInEveryMode) {
+    // An SIR that compares TDO (twice; a zero MASK compares nothing) and TRST
+    // ON (twice; OFF, Z and ABSENT say nothing): one warning each, with its
+    // line, and the stream the same as without them.
+    const std::string svf = "TRST OFF;\nSIR 8 TDI (01) TDO (01) MASK (00);\nSIR 8 TDI (02) TDO (01);\nTRST Z;\n"
+                            "TRST ON;\nSIR 8 TDI (03) TDO (00);\nTRST ON;\nSDR 8 TDI (01);\n";
+    const std::string plain = "TRST OFF;\nSIR 8 TDI (01);\nSIR 8 TDI (02);\nTRST Z;\nTRST OFF;\nSIR 8 TDI (03);\n"
+                              "TRST OFF;\nSDR 8 TDI (01);\n";
+    const std::vector<std::vector<std::string>> modes = {
+        {}, {"-extensions"}, {"-qwait"}, {"-extensions", "-qwait"}, {"-v2"}, {"-fpga"}, {"-inorder"}, {"-s"}};
+    for (const auto &mode : modes) {
+        ASSERT_EQ(translate(plain, mode), 0);
+        const std::string plainListing = listingText;
+        ASSERT_EQ(translate(svf, mode), 0);
+        const std::string where = mode.empty() ? "no option" : mode[0];
+        EXPECT_EQ(listingText, plainListing) << where;
+        EXPECT_EQ(occurrences(console, "\nWarning: TDO of instruction scans is not compared; the stream has no "
+                                       "record for it\n[" + path("in.svf") + ": line 3]:"),
+                  1u)
+            << where << console;
+        EXPECT_EQ(occurrences(console, "\nWarning: TRST ON is not written; the stream has no record for it\n[" +
+                                           path("in.svf") + ": line 5]:[ON]"),
+                  1u)
+            << where << console;
+        EXPECT_EQ(occurrences(console, "TRST ON"), 1u) << where << console;
+        EXPECT_EQ(occurrences(console, "instruction scans"), 1u) << where << console;
+    }
+}
+
+TEST_F(RunTest, PauseEndWithARunTestCountIsWarnedUnderExtensionsWithoutQwait) {
+    const std::string warning = "Warning: Scan ending in a pause state runs a run-test count";
+    struct Case {
+        const char *svf;
+        std::vector<std::string> options;
+        bool warned;
+    };
+    const Case cases[] = {
+        // The scan's own RUNTEST waits in Run-Test/Idle: the SVF goes there too.
+        {"ENDDR DRPAUSE;\nSDR 8 TDI (01);\nRUNTEST 100 TCK;\n", {"-extensions"}, false},
+        // A scan right after a RUNTEST keeps its count; the SVF stays in Pause-DR.
+        {"ENDDR DRPAUSE;\nSDR 8 TDI (01);\nRUNTEST 100 TCK;\nSDR 8 TDI (02);\n", {"-extensions"}, true},
+        {"ENDIR IRPAUSE;\nSIR 8 TDI (01);\nRUNTEST IRPAUSE 100 TCK;\n", {"-extensions"}, true},
+        {"ENDDR DRPAUSE;\nSDR 8 TDI (01);\nRUNTEST 100 TCK;\nSDR 8 TDI (02);\n", {"-extensions", "-qwait"}, false},
+        {"ENDDR DRPAUSE;\nSDR 8 TDI (01);\nRUNTEST 100 TCK;\nSDR 8 TDI (02);\n", {}, false},
+    };
+    for (const Case &c : cases) {
+        ASSERT_EQ(translate(c.svf, c.options), 0) << c.svf;
+        EXPECT_EQ(occurrences(console, warning), c.warned ? 1u : 0u) << c.svf << console;
+    }
+}
