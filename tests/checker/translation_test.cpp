@@ -288,9 +288,12 @@ void stateChanges(const std::vector<qsvfcheck::Record> &records, std::vector<Mut
             const bool redundant = from == code;
             const qsvfcheck::Record *after = nextMove(i + 1);
             // The state the next move goes to; 256 (no state) when none follows.
+            // An empty data scan is a wait's count clocked in Run-Test/Idle.
+            const bool emptyScan = after && after->opcode == qsvf::QSDR && after->vectors[0].size() == 0;
             const uint64_t next = after && (after->opcode == qsvf::QSTATE || after->opcode == qsvf::QWAIT)
                                       ? after->integers[0]
-                                      : 256;
+                                  : emptyScan ? qsvf::STATE_IDLE
+                                              : 256;
             for (const uint8_t other : {static_cast<uint8_t>((code + 1) % 16), static_cast<uint8_t>((code + 6) % 16),
                                         static_cast<uint8_t>(16 + code)})
                 if (!(redundant && next == other)) changes.push_back(setByte(Change::StateCode, at, other));
