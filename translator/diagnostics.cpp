@@ -183,6 +183,7 @@ void warnOptionLoss(OptionLoss kind, FileChannel &channel) {
         "TRST ON is not written; the stream has no record for it",
         "Scan ending in a pause state runs a run-test count: the player clocks it in IDLE, the SVF stays in the "
         "pause state; -qwait keeps it",
+        "HIR, HDR, TIR and TDR of the file are replaced by the padding of -chain",
     };
     const unsigned bit = 1u << kind;
     if (giOptionLossWarned & bit) return;

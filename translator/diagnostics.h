@@ -65,6 +65,7 @@ enum OptionLoss {
     LOSS_SIR_TDO = 3,     // an SIR that compares TDO
     LOSS_TRST_ON = 4,     // TRST ON
     LOSS_PAUSE_COUNT = 5, // a scan ended in a pause state that runs a run-test count (-extensions without -qwait)
+    LOSS_CHAIN_PADDING = 6, // HIR, HDR, TIR or TDR other than 0 under -chain
 };
 void warnOptionLoss(OptionLoss kind, FileChannel &channel);
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstring>
 
+#include "chain.h"
 #include "combine.h"
 #include "diagnostics.h"
 #include "file_channel.h"
@@ -45,8 +46,13 @@ void doScanCommand(FileChannel &input, std::string_view keyword) {
     int64_t length = readTapData(input, (isSdr || isSir) ? 1 : 0, tdi, tdo, mask, smask);
     if (isSir && tdo) warnOptionLoss(LOSS_SIR_TDO, input);
     writeSvfSrc(input, 0);
-    int violation = patternOf(keyword).setPattern(length, std::move(tdi), std::move(tdo), std::move(mask),
-                                                  std::move(smask));
+    // In a chain (-chain) the padding stands for the file's own header and
+    // trailer, which are read and left out.
+    const bool padding = !isSdr && !isSir;
+    if (padding && gChain.placed() && length != 0) warnOptionLoss(LOSS_CHAIN_PADDING, input);
+    int violation = padding && gChain.placed() ? 0
+                                               : patternOf(keyword).setPattern(length, std::move(tdi), std::move(tdo),
+                                                                               std::move(mask), std::move(smask));
     if (isSdr) pGlobTapData->currentState = pGlobTapData->drEndState;
     if (isSir) pGlobTapData->currentState = pGlobTapData->irEndState;
     if (violation != 0) fatalError("SVF rule violation", &input);
@@ -125,6 +131,7 @@ std::span<const KeywordEntry> keywordTable() { return kKeywords; }
 
 int processSVF() {
     pGlobTapData = std::make_unique<CTapObj>();
+    placeInChain(*pGlobTapData);
     qsvfHeaderTrailer(0);
     int result = 1;
     nullPtrChk(pFC_Input, "inFC", nullptr);

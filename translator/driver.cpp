@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 
+#include "chain.h"
 #include "diagnostics.h"
 #include "dispatcher.h"
 #include "file_channel.h"
@@ -313,6 +314,8 @@ constexpr SwitchEntry kSwitches[] = {
          giUseQwait = 1;
          iInOrder = 1;
      }},
+    {"chain", [](ArgCursor &c) { takeChainLengths(getCmdToken(c, 1)); }},
+    {"target", [](ArgCursor &c) { takeChainTarget(getCmdToken(c, 1)); }},
 };
 
 // Before any file is created: no write file (-o, -l, -a) may be an input
@@ -325,7 +328,7 @@ void checkFileRoles(int argc, char **argv) {
     };
     std::vector<Named> inputs;
     Named output{"", -1}, log{"", -1}, listing{"", -1};
-    static constexpr const char *kValueSwitches[] = {"z", "r", "rlen", "runmin", "qprintsrc"};
+    static constexpr const char *kValueSwitches[] = {"z", "r", "rlen", "runmin", "qprintsrc", "chain", "target"};
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (arg[0] != '-') break;
@@ -374,6 +377,7 @@ int checkOptCombo() {
     if (lQrepeatVal < 0 || lQrepeatVal > 255)
         fatalError(strFormat("Retry count [%lld] outside range [0..255]", static_cast<long long>(lQrepeatVal)));
     if (iQsvfExt == 1) iOptMinQstateUsage = 0;
+    checkChainOptions();
     return 1;
 }
 
@@ -408,6 +412,11 @@ void showHelp() {
                "\t-l <filename> = write a log file\n"
                "\t-inorder = write each SIR before the RUNTEST that follows it\n"
                "\t-runmin <num> = minimum RUNTEST wait in TCK clocks\n"
+               "\t-chain <lengths> -target <n> = place the SVF file's device in a scan chain: the IR\n"
+               "\t   lengths of the chain's devices from the TDO end (such as 5,8,10) and the\n"
+               "\t   device's position, 1 at the TDO end; the other devices are padded in BYPASS\n"
+               "\t   (their IRs all ones, one 0 bit each in data scans, TDO compared on the\n"
+               "\t   device's bits only), in place of the file's HIR, HDR, TIR and TDR\n"
                "\t-z <num> = debug mask; an odd value shows status text on the console\n",
                stdout);
     std::printf("%s\n", kPartsSupported);

@@ -1,6 +1,7 @@
 // Process-wide state of svf2qsvf with its defaults and its release.
 #include "prog_state.h"
 
+#include "chain.h"
 #include "combine.h"
 #include "file_channel.h"
 #include "tap_data.h"
@@ -74,6 +75,7 @@ void initProgVariables() {
     giQtapState = 0;
     giSplitSdrWritten = giInOrderSirWritten = 0;
     giOptionLossWarned = 0;
+    resetChain();
     giPlayerState = qsvf::STATE_RESET;
     giPlayerEndPause[0] = giPlayerEndPause[1] = 0;
     pSdrMask.reset();
