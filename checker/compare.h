@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "svf_reader.h"
+
 namespace qsvfcheck {
 
 struct CheckOutcome {
@@ -28,8 +30,9 @@ struct CheckOutcome {
 // InputError.  Several SVF files mean the stream is their merge, in order.
 // v2: the stream was written for players of format 2, which carries no STATE
 // move.
+// chains: for each SVF file, its place in a scan chain (none, or one per file).
 CheckOutcome checkStream(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo,
-                         bool v2 = false);
+                         bool v2 = false, const std::vector<ChainPlacement> &chains = {});
 
 }  // namespace qsvfcheck
 

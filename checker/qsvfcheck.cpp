@@ -1,7 +1,8 @@
 // qsvfcheck command line and driver: reads the switches, runs the check or
 // the trace, and turns every outcome into one line and an exit status.
 //
-//   qsvfcheck [-s] [-v2] <input.svf>... <stream.qsvf>  check (0 equivalent, 1 differs)
+//   qsvfcheck [-s] [-v2] [-chain L -target N] <input.svf>... <stream.qsvf>
+//                                                   check (0 equivalent, 1 differs)
 //   qsvfcheck -t <stream.qsvf>                      trace (0 complete)
 // Status 2: a file cannot be read, is not valid SVF or QSVF, or the command
 // line is wrong.
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,7 +24,7 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: qsvfcheck [-s] [-v2] <input.svf>... <stream.qsvf>\n"
+    "Usage: qsvfcheck [-s] [-v2] [-chain <lengths> [-target <n>] <input.svf>...]... <stream.qsvf>\n"
     "       qsvfcheck -t <stream.qsvf>\n"
     "\n"
     "Checks that a QSVF stream does what its SVF files say: the same scans in the\n"
@@ -34,6 +36,10 @@ constexpr std::string_view kUsage =
     "\n"
     "  -s         the stream was written with -s: TDO is compared on neither side\n"
     "  -v2        the stream carries no STATE move (svf2qsvf -v2, svf2qsvf96)\n"
+    "  -chain L   the stream plays on a scan chain of devices with these IR lengths,\n"
+    "             from the TDO end (such as 5,8,10), every other device in BYPASS\n"
+    "  -target N  the SVF files that follow are written for device N of the chain,\n"
+    "             1 at the TDO end (svf2qsvf -chain L -target N)\n"
     "  -t         trace: one line per record with its byte offset and operands\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
@@ -46,11 +52,57 @@ struct CommandLine {
     bool v2 = false;
     bool trace = false;
     std::vector<std::string> files;
+    std::vector<qsvfcheck::ChainPlacement> chains;  // for each file
 };
+
+// Decimal digits only, up to a limit; none for anything else.
+std::optional<uint64_t> decimal(std::string_view text, uint64_t limit) {
+    if (text.empty()) return std::nullopt;
+    uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return std::nullopt;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+        if (value > limit) return std::nullopt;
+    }
+    return value;
+}
+
+// "5,8,10": the IR lengths of a chain; an error text when malformed.
+std::string chainLengths(std::string_view list, std::vector<uint64_t> &lengths) {
+    const std::string bad = "-chain needs IR lengths of 1 or more separated by commas, such as 5,8,10";
+    for (size_t start = 0;;) {
+        const size_t comma = list.find(',', start);
+        const auto length = decimal(list.substr(start, comma == std::string_view::npos ? comma : comma - start), 0xFFFF);
+        if (!length || *length == 0) return bad;
+        lengths.push_back(*length);
+        if (comma == std::string_view::npos) return "";
+        start = comma + 1;
+    }
+}
+
+// -chain and -target with their values; the files take the placement that
+// stands when they are named.
+std::string chainSwitch(std::string_view arg, int argc, const char *const *argv, int &i,
+                        qsvfcheck::ChainPlacement &chain) {
+    if (i + 1 >= argc) return std::string(arg) + " needs a value";
+    const std::string_view value = argv[++i];
+    if (arg == "-chain") {
+        if (!chain.irLengths.empty()) return "-chain given twice";
+        return chainLengths(value, chain.irLengths);
+    }
+    if (chain.irLengths.empty()) return "-target needs -chain before it";
+    const auto target = decimal(value, chain.irLengths.size());
+    if (!target || *target == 0)
+        return "-target " + std::string(value) + " is outside the chain's devices 1 to " +
+               std::to_string(chain.irLengths.size());
+    chain.target = *target;
+    return "";
+}
 
 // Reads the switches; an error text when the command line is wrong.
 std::string parse(int argc, const char *const *argv, CommandLine &line) {
     bool options = true;
+    qsvfcheck::ChainPlacement chain;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (options && arg == "--") {
@@ -61,12 +113,25 @@ std::string parse(int argc, const char *const *argv, CommandLine &line) {
             line.v2 = true;
         } else if (options && arg == "-t") {
             line.trace = true;
+        } else if (options && (arg == "-chain" || arg == "-target")) {
+            if (std::string error = chainSwitch(arg, argc, argv, i, chain); !error.empty()) return error;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
             return "unknown option \"" + std::string(arg) + "\"";
         } else {
             line.files.emplace_back(arg);
+            line.chains.push_back(chain);
         }
     }
+    // A chain of one device has one place for the target; in a longer one
+    // every SVF file must be placed (the last file named is the stream).
+    for (size_t i = 0; i + 1 < line.files.size(); ++i) {
+        qsvfcheck::ChainPlacement &placed = line.chains[i];
+        if (placed.irLengths.size() == 1) placed.target = 1;
+        if (!placed.irLengths.empty() && placed.target == 0)
+            return "-chain of " + std::to_string(placed.irLengths.size()) + " devices needs -target before " +
+                   line.files[i];
+    }
+    if (line.trace && !chain.irLengths.empty()) return "-t cannot be used with -chain";
     if (line.trace && (line.skipTdo || line.v2)) return "-t cannot be used with -s or -v2";
     if (line.trace && line.files.size() != 1) return "-t takes exactly one stream file";
     if (!line.trace && line.files.size() < 2) return "at least one SVF file and one stream file are needed";
@@ -100,7 +165,9 @@ int runQsvfcheck(int argc, const char *const *argv, std::ostream &out, std::ostr
         } else {
             const std::string stream = line.files.back();
             line.files.pop_back();
-            const qsvfcheck::CheckOutcome outcome = qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2);
+            line.chains.pop_back();
+            const qsvfcheck::CheckOutcome outcome =
+                qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2, line.chains);
             out << outcome.line << '\n';
             status = outcome.equivalent ? kCheckEquivalent : kCheckDiffers;
         }

@@ -92,7 +92,22 @@ uint64_t saturatingAdd(uint64_t a, uint64_t b) {
 }  // namespace
 
 SvfReader::SvfReader(std::string fileName, SvfOptions options)
-    : m_fileName(std::move(fileName)), m_options(options), m_blocks(m_fileName) {}
+    : m_fileName(std::move(fileName)), m_options(std::move(options)), m_blocks(m_fileName) {
+    const ChainPlacement &chain = m_options.chain;
+    if (chain.target == 0) return;
+    const auto pad = [](Pattern &pattern, uint64_t bits, bool value) {
+        if (bits == 0) return;
+        pattern.length = bits;
+        pattern.tdi = std::make_shared<const BitVector>(bits, value);
+    };
+    uint64_t headerIr = 0, trailerIr = 0;
+    for (uint64_t i = 0; i < chain.irLengths.size(); ++i)
+        if (i + 1 != chain.target) (i + 1 < chain.target ? headerIr : trailerIr) += chain.irLengths[i];
+    pad(m_hir, headerIr, true);
+    pad(m_tir, trailerIr, true);
+    pad(m_hdr, chain.target - 1, false);
+    pad(m_tdr, chain.irLengths.size() - chain.target, false);
+}
 
 void SvfReader::fail(long line, const std::string &message) const {
     throw InputError(m_fileName + ":" + std::to_string(line) + ": " + message);
@@ -241,6 +256,8 @@ void SvfReader::readScanCommand(const std::string &keyword, long line) {
                        : keyword == "hdr" ? m_hdr
                        : keyword == "tir" ? m_tir
                                           : m_tdr;
+    // In a chain the padding stands for the file's header and trailer.
+    if (!isScan && m_options.chain.target != 0) return;
     storePattern(pattern, operands, upper, line);
     if (!isScan) return;
     const bool instruction = keyword == "sir";

@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "bit_vector.h"
 #include "file_blocks.h"
@@ -44,9 +45,20 @@ struct SvfScan {
 // What the SVF asks that no stream can carry.
 enum SvfNote : unsigned { kNoteSirTdo = 1, kNoteTrst = 2, kNotePio = 4 };
 
+// A one-device file placed in a scan chain: the IR lengths of the chain
+// from the TDO end and the file's device, 1 at the TDO end (0: no chain).
+// Every other device is in BYPASS: its IR all ones in instruction scans,
+// one 0 bit in data scans, its TDO not compared; the devices nearer TDO are
+// the header, those nearer TDI the trailer, in place of the file's own.
+struct ChainPlacement {
+    std::vector<uint64_t> irLengths;
+    uint64_t target = 0;
+};
+
 struct SvfOptions {
     bool skipTdo = false;                      // -s: TDO is not compared
     uint64_t maxScanBits = uint64_t{1} << 32;  // longer scans are oversize
+    ChainPlacement chain;
 };
 
 class SvfReader {

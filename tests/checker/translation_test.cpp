@@ -40,6 +40,10 @@ const OptionSet kTranslatorOptions[] = {
     {"extensions", "-extensions"},
     {"minqstate", "-minqstate"},
     {"runmin50", "-runmin 50"},
+    // Placed in a chain; the checker is told the same placement.
+    {"chain_middle", "-chain 5,8,10 -target 2"},
+    {"chain_first_fpga", "-fpga -rlen 64 -chain 5,8,300 -target 1"},
+    {"chain_last_qwait", "-extensions -qwait -chain 5,8,10 -target 3"},
 };
 
 void PrintTo(const OptionSet &set, std::ostream *out) { *out << '"' << set.options << '"'; }
@@ -47,6 +51,15 @@ void PrintTo(const OptionSet &set, std::ostream *out) { *out << '"' << set.optio
 constexpr uint32_t kGeneratedFiles = 200;
 
 bool writtenForV2(const OptionSet &set) { return std::string(set.options).find("-v2") != std::string::npos; }
+
+// The -chain and -target of an option set, for the checker.
+std::vector<std::string> chainArgs(const OptionSet &set) {
+    const std::vector<std::string> all = words(set.options);
+    std::vector<std::string> chain;
+    for (size_t i = 0; i + 1 < all.size(); ++i)
+        if (all[i] == "-chain" || all[i] == "-target") chain.insert(chain.end(), {all[i], all[i + 1]});
+    return chain;
+}
 
 int translate(const std::string &options, const fs::path &svf, const fs::path &qsvf) {
     std::vector<std::string> args = {CHECKER_SVF2QSVF, "-w"};
@@ -57,10 +70,11 @@ int translate(const std::string &options, const fs::path &svf, const fs::path &q
 
 // Checks the stream against the SVF files; a failure names the inputs.
 void expectEquivalent(const std::vector<fs::path> &svfFiles, const fs::path &stream, bool skipTdo,
-                      const std::string &what, bool v2 = false) {
+                      const std::string &what, bool v2 = false, const std::vector<std::string> &chain = {}) {
     std::vector<std::string> args;
     if (skipTdo) args.push_back("-s");
     if (v2) args.push_back("-v2");
+    args.insert(args.end(), chain.begin(), chain.end());
     for (const fs::path &svf : svfFiles) args.push_back(svf.string());
     args.push_back(stream.string());
     const CheckRun run = runCheck(args);
@@ -106,7 +120,7 @@ TEST_P(Translations, GeneratedFilesAreEquivalent) {
         writeFile(svf, generateSvf(seed, SvfDialect::Full));
         ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
         expectEquivalent({svf}, qsvf, skipTdo, "seed " + std::to_string(seed) + ", svf2qsvf " + set.options,
-                         writtenForV2(set));
+                         writtenForV2(set), chainArgs(set));
         countSplitTdo(qsvf, splitTdo);
     }
     expectSplitTdoCovered(set.options, splitTdo);
@@ -123,7 +137,7 @@ TEST_P(Translations, CorpusFilesAreEquivalent) {
         const fs::path qsvf = work / (svf.stem().string() + ".qsvf");
         ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
         expectEquivalent({svf}, qsvf, std::string(set.options) == "-s",
-                         svf.filename().string() + ", svf2qsvf " + set.options, writtenForV2(set));
+                         svf.filename().string() + ", svf2qsvf " + set.options, writtenForV2(set), chainArgs(set));
     }
 }
 
@@ -153,6 +167,41 @@ TEST(Merges, TwoAndThreeTranslationsAreEquivalent) {
         ASSERT_EQ(runProgram(args), 0);
         expectEquivalent(svfFiles, work / "merged.qsvf", false,
                          "merge " + std::to_string(merge) + " of " + std::to_string(count) + (v2 ? " with -v2" : ""), v2);
+    }
+}
+
+// Streams for two devices of one chain, merged, check in one call with each
+// file's own -target; another placement, or none, differs.
+TEST(Merges, StreamsForDevicesOfOneChain) {
+    WorkFolder work("chain_merge");
+    const fs::path examples = CHECKER_EXAMPLES_DIR;
+    const fs::path blink = examples / "blink.svf", fpga = examples / "fpga_load.svf";
+    ASSERT_EQ(translate("-chain 5,8,10 -target 2", blink, work / "blink.qsvf"), 0);
+    ASSERT_EQ(translate("-fpga -chain 5,8,10 -target 3", fpga, work / "fpga.qsvf"), 0);
+    const fs::path merged = work / "merged.qsvf";
+    ASSERT_EQ(runProgram({CHECKER_MERGEQSVF, "-d", "-o", merged.string(), "-i", (work / "blink.qsvf").string(), "-i",
+                          (work / "fpga.qsvf").string()}),
+              0);
+    const std::string b = blink.string(), f = fpga.string(), m = merged.string();
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    } cases[] = {
+        {{"-chain", "5,8,10", "-target", "2", b, "-target", "3", f, m}, 0, "equivalent: "},
+        {{"-chain", "5,8,10", "-target", "3", b, "-target", "3", f, m}, 1, b + ":17: scan 1 (SIR, 21 bits)"},
+        {{"-chain", "5,8,10", "-target", "2", b, f, m}, 1, f + ":"},
+        {{b, f, m}, 1, b + ":17: scan 1 (SIR, 8 bits): the stream has an SIR of 23 bits"},
+        {{"-chain", "5,8,10", b, f, m}, 2, "-chain of 3 devices needs -target before " + b},
+        {{"-target", "1", "-chain", "5", b, m}, 2, "-target needs -chain before it"},
+        {{"-chain", "5,8,10", "-target", "4", b, m}, 2, "-target 4 is outside the chain's devices 1 to 3"},
+        {{"-chain", "5,,10", "-target", "1", b, m}, 2, "-chain needs IR lengths of 1 or more"},
+        {{"-chain", "5,8", "-chain", "5,8", b, m}, 2, "-chain given twice"},
+    };
+    for (const auto &c : cases) {
+        const CheckRun run = runCheck(c.args);
+        EXPECT_EQ(run.status, c.status) << c.says << "\n" << run.out << run.err;
+        EXPECT_NE((run.out + run.err).find(c.says), std::string::npos) << run.out << run.err;
     }
 }
 
