@@ -181,14 +181,14 @@ std::optional<std::string> StateCheck::compare(const std::vector<Rest> &svf, con
 class Check {
 public:
     Check(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo, bool v2,
-          const std::vector<ChainPlacement> &chains)
+          const std::vector<ChainPlacement> &chains, const std::optional<Decimal> &tck)
         : m_stream(streamFile), m_player(m_stream), m_states(v2) {
         // Every file is opened before the first comparison, so that one that
         // cannot be read is reported as such rather than as a difference.
         // No stream scan is longer than 8 bits per byte of the stream.
         for (size_t i = 0; i < svfFiles.size(); ++i) {
             const SvfOptions options{skipTdo, 8 * m_stream.size() + 64,
-                                     i < chains.size() ? chains[i] : ChainPlacement{}};
+                                     i < chains.size() ? chains[i] : ChainPlacement{}, tck};
             m_svf.push_back(std::make_unique<SvfReader>(svfFiles[i], options));
         }
     }
@@ -349,8 +349,8 @@ CheckOutcome Check::run() {
 }  // namespace
 
 CheckOutcome checkStream(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo,
-                         bool v2, const std::vector<ChainPlacement> &chains) {
-    Check check(svfFiles, streamFile, skipTdo, v2, chains);
+                         bool v2, const std::vector<ChainPlacement> &chains, const std::optional<Decimal> &tck) {
+    Check check(svfFiles, streamFile, skipTdo, v2, chains, tck);
     return check.run();
 }
 

@@ -13,6 +13,7 @@
 #ifndef QSVFCHECK_COMPARE_H
 #define QSVFCHECK_COMPARE_H
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,10 @@ struct CheckOutcome {
 // v2: the stream was written for players of format 2, which carries no STATE
 // move.
 // chains: for each SVF file, its place in a scan chain (none, or one per file).
+// tck: the player's clock the stream's waits were counted at (svf2qsvf -tck).
 CheckOutcome checkStream(const std::vector<std::string> &svfFiles, const std::string &streamFile, bool skipTdo,
-                         bool v2 = false, const std::vector<ChainPlacement> &chains = {});
+                         bool v2 = false, const std::vector<ChainPlacement> &chains = {},
+                         const std::optional<Decimal> &tck = std::nullopt);
 
 }  // namespace qsvfcheck
 

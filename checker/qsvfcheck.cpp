@@ -8,6 +8,7 @@
 // line is wrong.
 #include "qsvfcheck.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -24,7 +25,7 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: qsvfcheck [-s] [-v2] [-chain <lengths> [-target <n>] <input.svf>...]... <stream.qsvf>\n"
+    "Usage: qsvfcheck [-s] [-v2] [-tck <hz>] [-chain <lengths> [-target <n>] <input.svf>...]... <stream.qsvf>\n"
     "       qsvfcheck -t <stream.qsvf>\n"
     "\n"
     "Checks that a QSVF stream does what its SVF files say: the same scans in the\n"
@@ -40,6 +41,8 @@ constexpr std::string_view kUsage =
     "             from the TDO end (such as 5,8,10), every other device in BYPASS\n"
     "  -target N  the SVF files that follow are written for device N of the chain,\n"
     "             1 at the TDO end (svf2qsvf -chain L -target N)\n"
+    "  -tck HZ    the stream's waits were counted at this TCK (svf2qsvf -tck): RUNTEST\n"
+    "             times are turned into clocks at it, not at the file's FREQUENCY\n"
     "  -t         trace: one line per record with its byte offset and operands\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
@@ -53,7 +56,52 @@ struct CommandLine {
     bool trace = false;
     std::vector<std::string> files;
     std::vector<qsvfcheck::ChainPlacement> chains;  // for each file
+    std::optional<qsvfcheck::Decimal> tck;
 };
+
+// -tck: Hz written as 10000000, 2.5e6, 10MHz or 500kHz (the unit in any
+// case); none for anything else or below 1 Hz.
+std::optional<qsvfcheck::Decimal> hertz(std::string_view text) {
+    std::string digits;
+    int64_t exponent = 0;
+    size_t at = 0;
+    bool point = false, any = false;
+    for (; at < text.size() && ((text[at] >= '0' && text[at] <= '9') || (text[at] == '.' && !point)); ++at) {
+        if (text[at] == '.') {
+            point = true;
+            continue;
+        }
+        any = true;
+        if (digits.size() < 30) {
+            digits += text[at];
+            exponent -= point ? 1 : 0;
+        } else {
+            exponent += point ? 0 : 1;  // digits past 30 only scale the value
+        }
+    }
+    if (!any) return std::nullopt;
+    if (at < text.size() && (text[at] == 'e' || text[at] == 'E')) {
+        ++at;
+        const bool negative = at < text.size() && text[at] == '-';
+        if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
+        const size_t start = at;
+        int64_t power = 0;
+        for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && power < 100; ++at)
+            power = power * 10 + (text[at] - '0');
+        if (at == start) return std::nullopt;
+        exponent += negative ? -power : power;
+    }
+    std::string unit(text.substr(at));
+    for (char &ch : unit) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (unit.size() >= 2 && unit.compare(unit.size() - 2, 2, "hz") == 0) unit.resize(unit.size() - 2);
+    if (unit == "k") exponent += 3;
+    else if (unit == "m") exponent += 6;
+    else if (!unit.empty()) return std::nullopt;
+    while (digits.size() > 1 && digits[0] == '0') digits.erase(0, 1);
+    const qsvfcheck::Decimal value(digits == "0" ? "" : digits, exponent);
+    if (value.floor() < 1) return std::nullopt;
+    return value;
+}
 
 // Decimal digits only, up to a limit; none for anything else.
 std::optional<uint64_t> decimal(std::string_view text, uint64_t limit) {
@@ -113,6 +161,10 @@ std::string parse(int argc, const char *const *argv, CommandLine &line) {
             line.v2 = true;
         } else if (options && arg == "-t") {
             line.trace = true;
+        } else if (options && arg == "-tck") {
+            if (i + 1 >= argc) return "-tck needs a value";
+            line.tck = hertz(argv[++i]);
+            if (!line.tck) return "-tck " + std::string(argv[i]) + " is not a frequency of 1 Hz or more (such as 10e6 or 10MHz)";
         } else if (options && (arg == "-chain" || arg == "-target")) {
             if (std::string error = chainSwitch(arg, argc, argv, i, chain); !error.empty()) return error;
         } else if (options && arg.size() > 1 && arg[0] == '-') {
@@ -167,7 +219,7 @@ int runQsvfcheck(int argc, const char *const *argv, std::ostream &out, std::ostr
             line.files.pop_back();
             line.chains.pop_back();
             const qsvfcheck::CheckOutcome outcome =
-                qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2, line.chains);
+                qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2, line.chains, line.tck);
             out << outcome.line << '\n';
             status = outcome.equivalent ? kCheckEquivalent : kCheckDiffers;
         }

@@ -595,6 +595,7 @@ SvfReader::RunTest SvfReader::readRunTest() {
 
 Decimal SvfReader::frequency() const {
     static const Decimal kDefaultFrequency("1", 6);
+    if (m_options.tck) return *m_options.tck;
     return m_frequency ? *m_frequency : kDefaultFrequency;
 }
 

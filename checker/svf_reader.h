@@ -59,6 +59,9 @@ struct SvfOptions {
     bool skipTdo = false;                      // -s: TDO is not compared
     uint64_t maxScanBits = uint64_t{1} << 32;  // longer scans are oversize
     ChainPlacement chain;
+    // The clock that RUNTEST times are turned into clocks at (svf2qsvf
+    // -tck); none: the file's FREQUENCY, else 1 MHz.
+    std::optional<Decimal> tck;
 };
 
 class SvfReader {

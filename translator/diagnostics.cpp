@@ -184,6 +184,7 @@ void warnOptionLoss(OptionLoss kind, FileChannel &channel) {
         "Scan ending in a pause state runs a run-test count: the player clocks it in IDLE, the SVF stays in the "
         "pause state; -qwait keeps it",
         "HIR, HDR, TIR and TDR of the file are replaced by the padding of -chain",
+        "FREQUENCY is below the TCK of -tck: the player clocks faster than the file allows",
     };
     const unsigned bit = 1u << kind;
     if (giOptionLossWarned & bit) return;

@@ -66,6 +66,7 @@ enum OptionLoss {
     LOSS_TRST_ON = 4,     // TRST ON
     LOSS_PAUSE_COUNT = 5, // a scan ended in a pause state that runs a run-test count (-extensions without -qwait)
     LOSS_CHAIN_PADDING = 6, // HIR, HDR, TIR or TDR other than 0 under -chain
+    LOSS_TCK_ABOVE_FREQUENCY = 7, // a FREQUENCY below the player's TCK (-tck)
 };
 void warnOptionLoss(OptionLoss kind, FileChannel &channel);
 

@@ -2,7 +2,10 @@
 // table below), the file checks with the overwrite question, the banner and
 // time stamps, the run of the dispatcher, and the one place where every run
 // ends (runSvf2qsvf catches the exit object and returns its status).
+#include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <new>
@@ -257,6 +260,23 @@ void takeInputFiles(ArgCursor &cursor) {
     }
 }
 
+// -tck: the board player's TCK in Hz, written as 10000000, 10e6, 10M,
+// 10MHz or 500kHz (the unit in any case); at least 1 Hz.
+double tckOption(const char *value) {
+    const std::string text = value ? value : "";
+    char *end = nullptr;
+    double hz = std::strtod(text.c_str(), &end);
+    std::string unit = end ? end : "";
+    for (char &ch : unit) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if (unit.size() >= 2 && unit.compare(unit.size() - 2, 2, "hz") == 0) unit.resize(unit.size() - 2);
+    if (unit == "k") hz *= 1e3;
+    if (unit == "m") hz *= 1e6;
+    if (text.empty() || end == text.c_str() || !(unit.empty() || unit == "k" || unit == "m") || !(hz >= 1) ||
+        !std::isfinite(hz))
+        fatalError(strFormat("Invalid -tck frequency [%s] (Hz, such as 10000000, 10e6 or 10MHz)", text.c_str()));
+    return hz;
+}
+
 // A switch with a decimal value: the value, or the stderr message.
 int64_t switchValue(ArgCursor &cursor, const char *missing, const char *option) {
     const char *value = getCmdToken(cursor, 1);
@@ -315,6 +335,7 @@ constexpr SwitchEntry kSwitches[] = {
          iInOrder = 1;
      }},
     {"chain", [](ArgCursor &c) { takeChainLengths(getCmdToken(c, 1)); }},
+    {"tck", [](ArgCursor &c) { gdPlayerTck = tckOption(getCmdToken(c, 1)); }},
     {"target", [](ArgCursor &c) { takeChainTarget(getCmdToken(c, 1)); }},
 };
 
@@ -328,7 +349,8 @@ void checkFileRoles(int argc, char **argv) {
     };
     std::vector<Named> inputs;
     Named output{"", -1}, log{"", -1}, listing{"", -1};
-    static constexpr const char *kValueSwitches[] = {"z", "r", "rlen", "runmin", "qprintsrc", "chain", "target"};
+    static constexpr const char *kValueSwitches[] = {"z",     "r",      "rlen", "runmin", "qprintsrc",
+                                                     "chain", "target", "tck"};
     for (int i = 1; i < argc; ++i) {
         const char *arg = argv[i];
         if (arg[0] != '-') break;
@@ -412,6 +434,8 @@ void showHelp() {
                "\t-l <filename> = write a log file\n"
                "\t-inorder = write each SIR before the RUNTEST that follows it\n"
                "\t-runmin <num> = minimum RUNTEST wait in TCK clocks\n"
+               "\t-tck <hz> = the TCK frequency of the board's player: waits given in seconds\n"
+               "\t   become clocks at it, and RUNTEST maximum times are checked at it\n"
                "\t-chain <lengths> -target <n> = place the SVF file's device in a scan chain: the IR\n"
                "\t   lengths of the chain's devices from the TDO end (such as 5,8,10) and the\n"
                "\t   device's position, 1 at the TDO end; the other devices are padded in BYPASS\n"

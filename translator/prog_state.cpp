@@ -14,6 +14,8 @@ int iFpgaFormat;
 int64_t lFpgaRecSize, lQrepeatVal;
 int iSvfCompress, iSkipTdoTest, iInOrder, iMultipleRunTest;
 int64_t lRunMin;
+double gdPlayerTck;
+int giTckNoteGiven;
 int giUseQwait, iQsvfExt, iOptMinQstateUsage, iOptUseQSDR, iV2Compatibility, iOptPrintSrc, iQsvfAscii;
 int iSvfTrstRule, iRunTestFlag, iSdrFlag, iSirFlag;
 int64_t lTckRunCount, lSdrSize;
@@ -58,6 +60,8 @@ void initProgVariables() {
     iInOrder = 0;
     iMultipleRunTest = 0;
     lRunMin = -1;
+    gdPlayerTck = 0;
+    giTckNoteGiven = 0;
     giUseQwait = 0;
     iQsvfExt = 0;
     iOptMinQstateUsage = 1;

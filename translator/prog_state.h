@@ -37,6 +37,8 @@ extern int iSkipTdoTest;
 extern int iInOrder;
 extern int iMultipleRunTest;
 extern int64_t lRunMin;
+extern double gdPlayerTck;     // -tck: the board player's TCK in Hz; 0 when not given
+extern int giTckNoteGiven;     // the note naming the -tck clock was shown
 extern int giUseQwait;
 extern int iQsvfExt;
 extern int iOptMinQstateUsage;

@@ -39,6 +39,19 @@ void useDefaultFrequency(FileChannel &channel) {
     pGlobTapData->frequencyExact = 1.0e6;
 }
 
+// A wait given as a time: without -tck the warning of every such RUNTEST;
+// with -tck one note per run names the clock the times are turned into
+// clocks at.
+void timeNotInClocks(FileChannel &channel) {
+    if (gdPlayerTck <= 0) {
+        warning("Delay must be in terms of TCK count", &channel);
+    } else if (giTckNoteGiven == 0) {
+        giTckNoteGiven = 1;
+        note(strFormat("Waits given in seconds are clocked at the player's TCK of %.10g Hz (-tck)", gdPlayerTck),
+             &channel);
+    }
+}
+
 // Clocks needed to wait at least the given time at the given frequency.
 // The product of two decimal numbers carries binary rounding error, so a
 // wait that is a whole number of clocks within that error gains no clock.
@@ -154,7 +167,9 @@ void doRunTest(FileChannel &channel) {
     // the maximum-time check uses: a float holds whole counts only up to
     // 2^24, and a wait written one clock short is a wait the target lacks.
     double exactRunCount = -1.0;
-    const double frequency = tap.frequency < 0 ? 1.0e6 : tap.frequencyExact;
+    // The clock that times become clocks at: the board player's (-tck),
+    // else the file's FREQUENCY, else 1 MHz.
+    const double frequency = gdPlayerTck > 0 ? gdPlayerTck : tap.frequency < 0 ? 1.0e6 : tap.frequencyExact;
     for (;;) {
         Wait wait{-1.0, -1.0};
         // Each command of a run of RUNTESTs sets its own states: a run
@@ -176,7 +191,7 @@ void doRunTest(FileChannel &channel) {
         lexNeed(channel, "tck");
         bool tck = isToken(channel, "tck");
         bool sck = isToken(channel, "sck");
-        if (!tck) warning("Delay must be in terms of TCK count", &channel);
+        if (!tck) timeNotInClocks(channel);
         bool readTimes = true;
         if (tck || sck) {
             if (tap.runCount == -1.0f || giUseQwait == 1) {
@@ -254,11 +269,13 @@ void doRunTest(FileChannel &channel) {
                              static_cast<double>(tap.maxTime)),
                    &channel);
     if (tap.runCount >= 0 && tap.maxTime >= 0) {
-        if (tap.frequency < 0) useDefaultFrequency(channel);
-        float runTime = tap.runCount / tap.frequency;
+        if (tap.frequency < 0 && gdPlayerTck <= 0) useDefaultFrequency(channel);
+        // The count takes this long at the clock that runs it.
+        const float clock = gdPlayerTck > 0 ? static_cast<float>(gdPlayerTck) : tap.frequency;
+        float runTime = tap.runCount / clock;
         if (tap.maxTime < runTime)
             fatalError(strFormat("%.2e (Run count %.2e/%.2e Hz) > max (%.2e) sec", static_cast<double>(runTime),
-                                 static_cast<double>(tap.runCount), static_cast<double>(tap.frequency),
+                                 static_cast<double>(tap.runCount), static_cast<double>(clock),
                                  static_cast<double>(tap.maxTime)),
                        &channel);
     }
@@ -272,7 +289,7 @@ void doRunTest(FileChannel &channel) {
             limitError("RUNTEST count", strFormat("%.0f", exactRunCount), UINT32_MAX, &channel);
         count = static_cast<int64_t>(exactRunCount);
     } else {
-        if (tap.frequency < 0) useDefaultFrequency(channel);
+        if (tap.frequency < 0 && gdPlayerTck <= 0) useDefaultFrequency(channel);
         double total = timedTotal;
         if (static_cast<double>(lRunMin) > total) total = static_cast<double>(lRunMin);
         if (total > static_cast<double>(UINT32_MAX))
@@ -338,6 +355,8 @@ void doFrequency(FileChannel &channel) {
             warning("Only positive real numbers allowed; TCK set to system default", &channel);
             tap.frequency = -1.0f;
             tap.frequencyExact = -1.0;
+        } else if (gdPlayerTck > tap.frequencyExact) {
+            warnOptionLoss(LOSS_TCK_ABOVE_FREQUENCY, channel);
         }
         strSearch("hz", 0, channel);
     }

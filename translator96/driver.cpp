@@ -4,7 +4,10 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -76,6 +79,22 @@ CommandLine readCommandLine(int argc, char **argv) {
         } else if (option == "-fpga") {
             line.options.fpgaMode = true;
             pos += 1;
+        } else if (option == "-tck") {
+            // The board player's TCK in Hz (10000000, 10e6, 10MHz, 500kHz):
+            // RUNTEST times in SEC become clocks at it.
+            char *end = nullptr;
+            double hz = std::strtod(argv[pos + 1], &end);
+            std::string unit = end;
+            for (char &ch : unit) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            if (unit.size() >= 2 && unit.compare(unit.size() - 2, 2, "hz") == 0) unit.resize(unit.size() - 2);
+            hz *= unit == "k" ? 1e3 : unit == "m" ? 1e6 : 1;
+            if (end == argv[pos + 1] || !(unit.empty() || unit == "k" || unit == "m") || !(hz >= 1) ||
+                !std::isfinite(hz)) {
+                std::fprintf(stderr, "Invalid -tck frequency %s (Hz, such as 10000000, 10e6 or 10MHz)\n", argv[pos + 1]);
+                exitProgram(1);
+            }
+            line.options.tck = hz;
+            pos += 2;
         } else if (option == "-r") {
             line.options.repeatValue = static_cast<int>(ReadDecimal(argv[pos + 1]));
             pos += 2;

@@ -82,7 +82,7 @@ bool GatherScanGroup(Session &session, ScanGroup &group) {
         long runTest = 0;
         if (reader.NextToken(token) && IsKeyword(token, "RUNTEST")) {
             std::string_view value;
-            runTest = reader.NextToken(value) ? ReadDecimal(value) : 0;
+            runTest = reader.NextToken(value) ? RunTestClocks(session, value) : 0;
             if (runTest < 0) syntaxError(session);
         } else {
             reader.UngetStatement();

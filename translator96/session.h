@@ -23,6 +23,7 @@ struct Options {
     int recordLength = 128;  // bits, multiple of 8 in 128..1024
     bool compressionEnabled = true;
     bool fpgaMode = false;
+    double tck = 0;  // -tck: the board player's TCK in Hz; 0: RUNTEST values are clocks as written
 };
 
 // What the records written so far leave in the player.
@@ -46,6 +47,11 @@ struct Session {
     RecordWriter writer;
     SvfReader reader;
 };
+
+// The clocks of a RUNTEST whose value token was just read: the value as
+// clocks, or with -tck and a SEC unit after it, the time at the player's
+// TCK rounded up.
+long RunTestClocks(Session &session, std::string_view value);
 
 // Thrown by exitProgram and caught by runSvf2qsvf96, which returns the status.
 struct ExitRequest {

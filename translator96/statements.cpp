@@ -3,6 +3,8 @@
 #include "statements.h"
 
 #include <array>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "session.h"
@@ -40,7 +42,7 @@ void doSir(Session &session) {
 
 void doRunTest(Session &session) {
     std::string_view token;
-    const long n = session.reader.NextToken(token) ? ReadDecimal(token) : 0;
+    const long n = session.reader.NextToken(token) ? RunTestClocks(session, token) : 0;
     if (n < 0) syntaxError(session);
     if (n != session.stream.lastRunTest) {
         WriteRunTest(session, n);
@@ -63,6 +65,20 @@ constexpr std::array<StatementRule, 6> kStatements = {{
 }};
 
 }  // namespace
+
+long RunTestClocks(Session &session, std::string_view value) {
+    std::string_view unit;
+    if (session.options.tck <= 0 || !session.reader.NextToken(unit)) return ReadDecimal(value);
+    if (!unit.empty() && unit.back() == ';') unit.remove_suffix(1);
+    if (!IsKeyword(unit, "SEC")) return ReadDecimal(value);
+    const double seconds = std::strtod(std::string(value).c_str(), nullptr);
+    // A product of two decimal numbers carries binary rounding error: a
+    // whole number of clocks within it gains no clock.
+    const double clocks = seconds * session.options.tck;
+    const double whole = std::ceil(clocks - clocks * 1e-9);
+    if (!(whole >= 0)) syntaxError(session);
+    return whole >= 2147483647.0 ? 2147483647L : static_cast<long>(whole);
+}
 
 void WriteRunTest(Session &session, long n) {
     RecordWriter &writer = session.writer;

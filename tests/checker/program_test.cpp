@@ -276,7 +276,7 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     run = runCheck({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(
-        run.out.rfind("Usage: qsvfcheck [-s] [-v2] [-chain <lengths> [-target <n>] <input.svf>...]... <stream.qsvf>\n"
+        run.out.rfind("Usage: qsvfcheck [-s] [-v2] [-tck <hz>] [-chain <lengths> [-target <n>] <input.svf>...]... <stream.qsvf>\n"
                       "       qsvfcheck -t <stream.qsvf>\n",
                       0),
         0u);

@@ -543,3 +543,56 @@ TEST(Mutations, StateChangesInCorpusStreamsAreReported) {
 }
 
 }  // namespace
+
+// svf2qsvf -tck and qsvfcheck -tck: the waits given in seconds are counted
+// at the board player's clock.  Streams written for a clock check at that
+// clock; a stream written for the file's FREQUENCY is too short for a faster
+// board; a time-determined wait one clock short is found.
+TEST(Clock, WaitsAtThePlayersTck) {
+    WorkFolder work("tck");
+    const fs::path small = work / "small.svf";
+    writeFile(small, "FREQUENCY 1E6 HZ;\nSIR 8 TDI (01);\nRUNTEST 1E-3 SEC;\nSIR 8 TDI (02);\n");
+    const fs::path stream = work / "small.qsvf";
+    for (const char *hz : {"1e6", "10e6", "30MHz"}) {
+        ASSERT_EQ(translate(std::string("-tck ") + hz, small, stream), 0);
+        expectEquivalent({small}, stream, false, std::string("-tck ") + hz, false, {"-tck", hz});
+    }
+    // 1 ms at 30 MHz is 30000 clocks: QRUNTEST 30000 is the record after QREPEAT.
+    std::string bytes = readFile(stream);
+    ASSERT_EQ(bytes.substr(2, 5), std::string("\x04\x00\x00\x75\x30", 5));
+    bytes[6] = 0x2F;  // 29999
+    writeFile(work / "short.qsvf", bytes);
+    CheckRun run = runCheck({"-tck", "30e6", small.string(), (work / "short.qsvf").string()});
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("waits 29999 clocks after the scan, the SVF asks at least 30000"), std::string::npos)
+        << run.out;
+    // Written for the file's 1 MHz, played at 30 MHz: too short.
+    ASSERT_EQ(translate("", small, stream), 0);
+    run = runCheck({"-tck", "30e6", small.string(), stream.string()});
+    EXPECT_EQ(run.status, 1) << run.out;
+
+    // svf2qsvf96 the same way, in its dialect; without -tck it takes the
+    // number of a time as clocks.
+    const fs::path earlier = work / "earlier.svf";
+    writeFile(earlier, "SIR 8 TDI (01) SMASK (FF);\nRUNTEST 1E-3 SEC;\nSDR 8 TDI (02) SMASK (FF) TDO (00) MASK (00);\n"
+                       "RUNTEST 2.5E-6 SEC;\n");
+    for (const char *hz : {"1e6", "10e6", "30MHz"}) {
+        ASSERT_EQ(runProgram({CHECKER_SVF2QSVF96, "-tck", hz, earlier.string(), stream.string()}), 0);
+        expectEquivalent({earlier}, stream, false, std::string("svf2qsvf96 -tck ") + hz, true, {"-tck", hz});
+    }
+    ASSERT_EQ(runProgram({CHECKER_SVF2QSVF96, earlier.string(), stream.string()}), 0);
+    EXPECT_EQ(runCheck({"-v2", "-tck", "1e6", earlier.string(), stream.string()}).status, 1);
+
+    if (!fs::is_directory(QSVF_CORPUS_DIR)) GTEST_SKIP() << "no corpus folder at " << QSVF_CORPUS_DIR;
+    for (const fs::directory_entry &entry : fs::directory_iterator(QSVF_CORPUS_DIR)) {
+        if (entry.path().extension() != ".svf") continue;
+        const fs::path svf = entry.path(), qsvf = work / (svf.stem().string() + ".qsvf");
+        const bool timed = readFile(svf).find(" SEC") != std::string::npos;
+        for (const char *hz : {"1e6", "10e6", "30e6"}) {
+            ASSERT_EQ(translate(std::string("-tck ") + hz, svf, qsvf), 0) << svf;
+            expectEquivalent({svf}, qsvf, false, svf.filename().string() + " -tck " + hz, false, {"-tck", hz});
+        }
+        ASSERT_EQ(translate("", svf, qsvf), 0) << svf;
+        EXPECT_EQ(runCheck({"-tck", "30e6", svf.string(), qsvf.string()}).status, timed ? 1 : 0) << svf;
+    }
+}

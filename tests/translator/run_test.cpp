@@ -305,3 +305,30 @@ TEST_F(RunTest, PauseEndWithARunTestCountIsWarnedUnderExtensionsWithoutQwait) {
         EXPECT_EQ(occurrences(console, warning), c.warned ? 1u : 0u) << c.svf << console;
     }
 }
+
+TEST_F(RunTest, PlayersTckTurnsTimesIntoClocksWithOneNote) {
+    // 1 ms and 2.5 us at 10 MHz: 10000 and 25 clocks (100 TCK is more);
+    // 1000 clocks at 10 MHz take exactly the MAXIMUM of 0.1 ms.
+    const std::string svf = "FREQUENCY 1E6 HZ;\nSIR 8 TDI (01);\nRUNTEST 1E-3 SEC;\nSIR 8 TDI (02);\n"
+                            "RUNTEST 100 TCK 2.5E-6 SEC;\nSIR 8 TDI (03);\nRUNTEST 1000 TCK 0 SEC MAXIMUM 1E-4 SEC;\n"
+                            "FREQUENCY 2E6 HZ;\n";
+    ASSERT_EQ(translate(svf, {"-tck", "10MHz"}), 0) << console;
+    EXPECT_EQ(listingText, "QREPEAT 0x20\nQRUNTEST 0x00002710\nQSIR 0x08 0x01\nQRUNTEST 0x00000064\nQSIR 0x08 0x02\n"
+                           "QRUNTEST 0x000003E8\nQSIR 0x08 0x03\nQCOMPLETE\n");
+    EXPECT_EQ(console, "\nWarning: FREQUENCY is below the TCK of -tck: the player clocks faster than the file allows\n[" +
+                           path("in.svf") + ": line 1]:[1E6]\nNote   : Waits given in seconds are clocked at the "
+                           "player's TCK of 10000000 Hz (-tck)\n[" +
+                           path("in.svf") + ": line 3]:[SEC]");
+    // Without -tck: at the file's 1 MHz, a warning for the time given
+    // without a count, and the MAXIMUM is passed.
+    EXPECT_EQ(translate(svf), 1);
+    EXPECT_EQ(occurrences(console, "Warning: Delay must be in terms of TCK count"), 1u) << console;
+    EXPECT_NE(console.find("Error  : 1.00e-03 (Run count 1.00e+03/1.00e+06 Hz) > max (1.00e-04) sec"),
+              std::string::npos)
+        << console;
+    for (const char *bad : {"0", "fast", "10G", "-5"}) {
+        EXPECT_EQ(translate(svf, {"-tck", bad}), 1) << bad;
+        EXPECT_EQ(console, std::string("\nError  : Invalid -tck frequency [") + bad +
+                               "] (Hz, such as 10000000, 10e6 or 10MHz)");
+    }
+}
