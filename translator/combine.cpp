@@ -10,6 +10,14 @@
 namespace svf {
 
 uint64_t CCombinedValue::getWord(int64_t lo) const {
+    // Nearly every word of a long scan lies inside its data: one fetch, at
+    // whatever bit offset the header puts the data.
+    const Part &data = parts[1];
+    const int64_t dataBase = parts[0].bits;
+    if (data.field && lo >= dataBase && lo + 64 <= dataBase + data.bits) {
+        const uint64_t word = data.field->getBits(lo - dataBase, 64);
+        return pAndMask ? word & pAndMask->getWord(lo) : word;
+    }
     uint64_t word = 0;
     int64_t base = 0;
     for (const Part &part : parts) {

@@ -61,23 +61,22 @@ constexpr std::array<char, 512> makeHexPairs() {
 }
 constexpr std::array<char, 512> kHexPairs = makeHexPairs();
 
-// The field whose bytes are the vector's bytes as they stand, when the value
-// is a plain data field without header, trailer or SMASK and the vector
-// starts on a byte of it; otherwise none.
-const CTapField *directField(const CCombinedValue *value, int64_t lo, int64_t bits) {
-    if (!value || value->pAndMask || value->parts[0].bits != 0 || value->parts[2].bits != 0) return nullptr;
-    const CCombinedValue::Part &data = value->parts[1];
-    if (!data.field || lo % 8 != 0 || lo + bits > data.bits) return nullptr;
-    return data.field.get();
+// The data field of a value without SMASK, whose words are fetched here
+// directly (the header before it puts them at a bit offset); none when the
+// value has no data field or an SMASK.
+const CTapField *dataField(const CCombinedValue *value) {
+    if (!value || value->pAndMask) return nullptr;
+    return value->parts[1].field.get();
 }
 
-// Bytes first .. first+7 (from the least significant) of a field's value.
-uint64_t fieldWord(const CTapField &field, int64_t first) {
+// Bits bit .. bit+63 of a field's value.
+inline uint64_t fieldWord(const CTapField &field, int64_t bit) {
     const std::vector<uint8_t> &bytes = field.pData;
-    auto at = static_cast<size_t>(first);
-    if (at + 8 <= bytes.size()) return loadLittle64(bytes.data() + at);
-    uint64_t word = 0;
-    for (size_t i = std::min(bytes.size(), at + 8); i-- > at;) word = (word << 8) | bytes[i];
+    const auto at = static_cast<size_t>(bit >> 3);
+    const int shift = static_cast<int>(bit & 7);
+    if (at + 9 > bytes.size()) return field.getBits(bit, 64);
+    uint64_t word = loadLittle64(bytes.data() + at) >> shift;
+    if (shift != 0) word |= uint64_t{bytes[at + 8]} << (64 - shift);
     return word;
 }
 
@@ -88,7 +87,9 @@ void bytePrint(const CCombinedValue *value, int64_t lo, int64_t bits) {
     FileChannel &out = *pFC_Output;
     FileChannel *listing = pFC_Ascii;
     if (listing) listing->putText("0x");
-    const CTapField *direct = directField(value, lo, bits);
+    const CTapField *direct = dataField(value);
+    const int64_t dataBase = value ? value->parts[0].bits : 0;
+    const int64_t dataEnd = value ? dataBase + value->parts[1].bits : 0;
     // Words of up to 8 bytes, most significant first; the first word takes
     // the odd bytes so that the rest are whole.
     int64_t remaining = (bits + 7) / 8;
@@ -96,10 +97,11 @@ void bytePrint(const CCombinedValue *value, int64_t lo, int64_t bits) {
         int take = static_cast<int>((remaining - 1) % 8 + 1);
         int64_t first = remaining - take;  // lowest byte of this word, counted from the least significant
         uint64_t word = 0;
-        if (direct)
-            word = fieldWord(*direct, lo / 8 + first);
+        const int64_t at = lo + 8 * first;
+        if (direct && at >= dataBase && at + 64 <= dataEnd)
+            word = fieldWord(*direct, at - dataBase);
         else if (value)
-            word = value->getWord(lo + 8 * first);
+            word = value->getWord(at);
         int64_t valid = bits - 8 * first;
         if (valid < 64) word &= (uint64_t{1} << valid) - 1;
         // The word's take bytes, most significant first.
