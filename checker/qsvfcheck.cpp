@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "compare.h"
+#include "locate.h"
 #include "file_blocks.h"
 #include "input_error.h"
 #include "trace.h"
@@ -25,7 +26,8 @@
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: qsvfcheck [-s] [-v2] [-tck <hz>] [-chain <lengths> [-target <n>] <input.svf>...]... <stream.qsvf>\n"
+    "Usage: qsvfcheck [-s] [-v2] [-tck <hz>] [--at <byte>] [-chain <lengths> [-target <n>] <input.svf>...]...\n"
+    "                 <stream.qsvf>\n"
     "       qsvfcheck -t <stream.qsvf>\n"
     "\n"
     "Checks that a QSVF stream does what its SVF files say: the same scans in the\n"
@@ -41,6 +43,8 @@ constexpr std::string_view kUsage =
     "             from the TDO end (such as 5,8,10), every other device in BYPASS\n"
     "  -target N  the SVF files that follow are written for device N of the chain,\n"
     "             1 at the TDO end (svf2qsvf -chain L -target N)\n"
+    "  --at BYTE  name the record at this stream offset (decimal or 0x hex) and\n"
+    "             the SVF command it comes from, instead of checking\n"
     "  -tck HZ    the stream's waits were counted at this TCK (svf2qsvf -tck): RUNTEST\n"
     "             times are turned into clocks at it, not at the file's FREQUENCY\n"
     "  -t         trace: one line per record with its byte offset and operands\n"
@@ -57,6 +61,7 @@ struct CommandLine {
     std::vector<std::string> files;
     std::vector<qsvfcheck::ChainPlacement> chains;  // for each file
     std::optional<qsvfcheck::Decimal> tck;
+    std::optional<uint64_t> at;  // --at: the stream offset to name
 };
 
 // -tck: Hz written as 10000000, 2.5e6, 10MHz or 500kHz (the unit in any
@@ -161,6 +166,20 @@ std::string parse(int argc, const char *const *argv, CommandLine &line) {
             line.v2 = true;
         } else if (options && arg == "-t") {
             line.trace = true;
+        } else if (options && arg == "--at") {
+            if (i + 1 >= argc) return "--at needs a stream offset";
+            const std::string_view value = argv[++i];
+            const bool hex = value.size() > 2 && value[0] == '0' && (value[1] == 'x' || value[1] == 'X');
+            line.at = 0;
+            for (char c : hex ? value.substr(2) : value) {
+                const int digit = c >= '0' && c <= '9' ? c - '0'
+                                  : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                : -1;
+                if (digit < 0 || *line.at > (UINT64_MAX >> 4)) return "--at " + std::string(value) + " is not a byte offset";
+                *line.at = *line.at * (hex ? 16 : 10) + static_cast<uint64_t>(digit);
+            }
+            if (value.empty()) return "--at needs a stream offset";
         } else if (options && arg == "-tck") {
             if (i + 1 >= argc) return "-tck needs a value";
             line.tck = hertz(argv[++i]);
@@ -184,6 +203,7 @@ std::string parse(int argc, const char *const *argv, CommandLine &line) {
                    line.files[i];
     }
     if (line.trace && !chain.irLengths.empty()) return "-t cannot be used with -chain";
+    if (line.trace && line.at) return "-t cannot be used with --at";
     if (line.trace && (line.skipTdo || line.v2)) return "-t cannot be used with -s or -v2";
     if (line.trace && line.files.size() != 1) return "-t takes exactly one stream file";
     if (!line.trace && line.files.size() < 2) return "at least one SVF file and one stream file are needed";
@@ -218,6 +238,12 @@ int runQsvfcheck(int argc, const char *const *argv, std::ostream &out, std::ostr
             const std::string stream = line.files.back();
             line.files.pop_back();
             line.chains.pop_back();
+            if (line.at) {
+                const qsvfcheck::LocateOutcome where =
+                    qsvfcheck::locateOffset(line.files, stream, *line.at, line.skipTdo, line.chains, line.tck);
+                (where.found ? out : err) << where.text;
+                return where.found ? kCheckEquivalent : kCheckInvalid;
+            }
             const qsvfcheck::CheckOutcome outcome =
                 qsvfcheck::checkStream(line.files, stream, line.skipTdo, line.v2, line.chains, line.tck);
             out << outcome.line << '\n';

@@ -212,6 +212,55 @@ TEST_P(Check, ReportsInOneLine) {
 INSTANTIATE_TEST_SUITE_P(Cases, Check, ::testing::ValuesIn(kCheckCases),
                          [](const ::testing::TestParamInfo<CheckCase> &info) { return info.param.name; });
 
+// --at: the record at a stream offset and the SVF command it comes from.
+// Two files merged: a.svf's SIR and SDR, the merge's return to
+// Test-Logic-Reset and its separator, b.svf's STATE and its SDR written over
+// two lines.
+TEST(At, NamesTheRecordAndItsSvfCommand) {
+    WorkFolder work("at");
+    const fs::path a = work / "a.svf", b = work / "b.svf", stream = work / "m.qsvf";
+    writeFile(a, "SIR 8 TDI (A5);\nSDR 16 TDI (1234) TDO (00FF) MASK (0F0F);\n");
+    writeFile(b, "STATE RESET;\nSDR 16 TDI (ABCD)\n   SMASK (FFFF);\n");
+    writeFile(stream, bytesFromHex("07 20  04 00 00 00 00  02 08 A5  08 00 00 00 10  01 0F 0F  09 12 34 00 FF"
+                                   "  13 00  14 00  12 00  12 01  04 00 00 00 00"  // bytes 23..35
+                                   "  07 20  12 00  08 00 00 00 10  01 00 00  04 00 00 00 00  09 AB CD 00 00  00"));
+    const std::string sirA = a.string() + ":1: SIR 8 TDI (A5);\n  file 1 of the 2 merged\n  TDI  (A5)\n"
+                                          "  TDO  not compared\n";
+    const std::string sdrA = a.string() + ":2: SDR 16 TDI (1234) TDO (00FF) MASK (0F0F);\n  file 1 of the 2 merged\n"
+                                          "  TDI  (1234)\n  TDO  (00FF)\n  MASK (0F0F)\n";
+    const std::string sdrB = b.string() + ":2: SDR 16 TDI (ABCD) ...\n  file 2 of the 2 merged\n  TDI  (ABCD)\n"
+                                          "  TDO  not compared\n";
+    const struct {
+        const char *at;
+        std::string expected;
+    } cases[] = {
+        {"1", "stream byte 1: QREPEAT at byte 0, the stream's head: failed comparisons are repeated up to 32 times\n"},
+        {"3", "stream byte 3: QRUNTEST at byte 2, set up for scan 1 (SIR, 8 bits)\n" + sirA},
+        {"9", "stream byte 9: QSIR at byte 7, scan 1 (SIR, 8 bits)\n" + sirA},
+        {"0x10", "stream byte 16: QTDOMASK at byte 15, set up for scan 2 (SDR, 16 bits)\n" + sdrA},
+        {"22", "stream byte 22: QSDRTDO at byte 18, scan 2 (SDR, 16 bits)\n" + sdrA},
+        {"26", "stream byte 26: QENDDR at byte 25, the merge's return to Test-Logic-Reset between two files; the "
+               "next file's first scan is scan 3 (SDR, 16 bits)\n" + sdrB},
+        {"36", "stream byte 36: QREPEAT at byte 36, the separator of a merge: the next file begins; its first scan "
+               "is scan 3 (SDR, 16 bits)\n" + sdrB},
+        {"38", "stream byte 38: QSTATE at byte 38, a move or wait before scan 3 (SDR, 16 bits), asked at " +
+                   b.string() + " line 1\n" + sdrB},
+        {"55", "stream byte 55: QSDRTDO at byte 53, scan 3 (SDR, 16 bits)\n" + sdrB},
+        {"58", "stream byte 58: QCOMPLETE at byte 58, the stream's end (scan 3 (SDR, 16 bits))\n" + sdrB},
+    };
+    for (const auto &c : cases) {
+        const CheckRun run = runCheck({"--at", c.at, a.string(), b.string(), stream.string()});
+        EXPECT_EQ(run.status, 0) << c.at << run.err;
+        EXPECT_EQ(run.out, c.expected) << c.at;
+    }
+    CheckRun run = runCheck({"--at", "59", a.string(), b.string(), stream.string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "stream byte 59 is outside the stream (59 bytes)\n");
+    run = runCheck({"--at", "5x", a.string(), stream.string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("qsvfcheck: --at 5x is not a byte offset\n", 0), 0u) << run.err;
+}
+
 // Files that cannot be read or are not valid: status 2 and the reason with
 // the file and its line or byte offset, on the error stream.
 struct InvalidCase {
@@ -276,7 +325,8 @@ TEST(CommandLine, VersionHelpAndMistakes) {
     run = runCheck({"--help"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(
-        run.out.rfind("Usage: qsvfcheck [-s] [-v2] [-tck <hz>] [-chain <lengths> [-target <n>] <input.svf>...]... <stream.qsvf>\n"
+        run.out.rfind("Usage: qsvfcheck [-s] [-v2] [-tck <hz>] [--at <byte>] [-chain <lengths> [-target <n>] <input.svf>...]...\n"
+                      "                 <stream.qsvf>\n"
                       "       qsvfcheck -t <stream.qsvf>\n",
                       0),
         0u);
