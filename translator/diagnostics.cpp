@@ -181,8 +181,8 @@ void warnOptionLoss(OptionLoss kind, FileChannel &channel) {
         "STATE and TRST are not written with -v2; the TAP stays where the scans leave it",
         "TDO of instruction scans is not compared; the stream has no record for it",
         "TRST ON is not written; the stream has no record for it",
-        "Scan ending in a pause state runs a run-test count: the player clocks it in IDLE, the SVF stays in the "
-        "pause state; -qwait keeps it",
+        ("Scan ending in a pause state runs a run-test count: the player clocks it in IDLE, the SVF stays in the "
+         "pause state; -qwait keeps it"),
         "HIR, HDR, TIR and TDR of the file are replaced by the padding of -chain",
         "FREQUENCY is below the TCK of -tck: the player clocks faster than the file allows",
     };
