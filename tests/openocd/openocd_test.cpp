@@ -211,6 +211,7 @@ bool playWithOpenOcd(const std::vector<fs::path> &svfs, const fs::path &answers,
         output = readText(log);
         serverLog = server.log();
         if (output.find("errno==11") == std::string::npos) break;
+        std::cout << "[ again  ] OpenOCD's client gave up on a full socket: " << record.filename() << '\n';
     }
     EXPECT_EQ(status, 0) << output;
     EXPECT_EQ(served, 0) << serverLog;
@@ -370,6 +371,16 @@ const Reference &reference(const SvfFile &file) {
 }
 
 std::string testName(const ::testing::TestParamInfo<SvfFile> &info) { return info.param.name; }
+
+// The corpus of real files lives beside the project and may be missing: the
+// suite then plays the examples and generated files alone, and says so.
+TEST(OpenOcdCorpus, IsPlayedWhenPresent) {
+    if (!fs::is_directory(QSVF_CORPUS_DIR))
+        GTEST_SKIP() << "no SVF corpus at " << QSVF_CORPUS_DIR << ": its files are not played";
+    EXPECT_TRUE(std::any_of(files().begin(), files().end(), [](const SvfFile &file) {
+        return file.path.parent_path() == fs::path(QSVF_CORPUS_DIR);
+    })) << "no .svf file in " << QSVF_CORPUS_DIR;
+}
 
 // ---------------------------------------------------------------- OpenOCD
 
