@@ -634,7 +634,7 @@ INSTANTIATE_TEST_SUITE_P(Files, Qsvfplay, ::testing::ValuesIn(files()), testName
 
 // The IR lengths of the other devices, from TDO, and the place of the file's
 // own device among them; its IR length is that of the file's instruction
-// scans (8 for a file without any).
+// scans (the shortest when they differ, 8 for a file without any).
 struct Placement {
     const char *name;
     std::vector<unsigned> others;
@@ -700,15 +700,23 @@ fs::path placedAnswers(const fs::path &answers, const std::vector<unsigned> &cha
     return placed;
 }
 
-// How OpenOCD's recording falls short of the file placed on its target: the
-// target must see what the file's device alone on the chain sees, and every
-// other device only all-ones instructions (BYPASS) and one-bit data scans.
-std::string placementFaults(const fs::path &record, size_t devices, unsigned target, const tapsim::Recording &alone,
-                            bool fromOpenOcd = true) {
-    std::string faults = joined(tapsim::compareRecordings(alone, read(record, fromOpenOcd, target)));
-    for (unsigned d = 1; d <= devices; ++d) {
+// Each device's view of a chain recording, the device at TDO first.
+std::vector<tapsim::Recording> deviceViews(const fs::path &record, bool fromOpenOcd, size_t devices) {
+    std::vector<tapsim::Recording> views;
+    for (unsigned d = 1; d <= devices; ++d) views.push_back(read(record, fromOpenOcd, d));
+    return views;
+}
+
+// How a chain recording (each device's view) falls short of the file placed
+// on its target: the target must see what the file's device alone on the
+// chain sees, and every other device only all-ones instructions (BYPASS) and
+// one-bit data scans.
+std::string placementFaults(const std::vector<tapsim::Recording> &views, unsigned target,
+                            const tapsim::Recording &alone) {
+    std::string faults = joined(tapsim::compareRecordings(alone, views[target - 1]));
+    for (unsigned d = 1; d <= views.size(); ++d) {
         if (d == target) continue;
-        for (const tapsim::Step &step : read(record, fromOpenOcd, d).steps) {
+        for (const tapsim::Step &step : views[d - 1].steps) {
             if (step.kind != tapsim::Step::Kind::Scan ||
                 (step.instruction ? std::find(step.tdi.begin(), step.tdi.end(), false) == step.tdi.end()
                                   : step.length == 1))
@@ -740,12 +748,11 @@ TEST_P(ChainedQsvfplay, EveryPlacementDoesWhatOpenOcdSvfTapDoes) {
             placedAnswers(asked.answers, chain, placement.target, workFolder() / (place + ".answers"));
         const fs::path openOcdRecord = workFolder() / (place + ".openocd.rec");
         if (!playWithOpenOcd({file.path}, answers, openOcdRecord, {chain, {placement.target}})) return;
-        std::vector<tapsim::Recording> views;
-        for (unsigned d = 1; d <= chain.size(); ++d) views.push_back(read(openOcdRecord, true, d));
+        const std::vector<tapsim::Recording> views = deviceViews(openOcdRecord, true, chain.size());
         if (chain.size() == 1) {
             alone = views[0];
         } else {
-            const std::string faults = placementFaults(openOcdRecord, chain.size(), placement.target, alone);
+            const std::string faults = placementFaults(views, placement.target, alone);
             if (misfit)
                 misfitShown += faults;
             else
@@ -797,7 +804,7 @@ TEST(ChainedQsvfplayFaults, AStreamForAnotherPlaceDiffers) {
     playWithOpenOcd({blink->path}, answers, openOcdRecord, {chain, {2}});
     if (HasFailure()) return;
     const tapsim::Recording want = read(openOcdRecord, true), targetView = read(openOcdRecord, true, 2);
-    EXPECT_EQ(placementFaults(openOcdRecord, chain.size(), 2, targetView), "");
+    EXPECT_EQ(placementFaults(deviceViews(openOcdRecord, true, chain.size()), 2, targetView), "");
     const Translation &plain = kTranslations[0];
     for (const std::vector<std::string> &place :
          {std::vector<std::string>{"-s", "-chain", "5,8,10", "-target", "3"}, std::vector<std::string>{"-s"}}) {
@@ -805,7 +812,7 @@ TEST(ChainedQsvfplayFaults, AStreamForAnotherPlaceDiffers) {
         if (!translate(*blink, plain, place, stream)) continue;
         const fs::path record = playWithQsvfplay(stream, answers, chain);
         EXPECT_NE(joined(tapsim::compareRecordings(want, read(record, false))), "") << stream;
-        EXPECT_NE(placementFaults(record, chain.size(), 2, targetView, false), "") << stream;
+        EXPECT_NE(placementFaults(deviceViews(record, false, chain.size()), 2, targetView), "") << stream;
     }
 }
 
