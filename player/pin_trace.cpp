@@ -1,6 +1,8 @@
 // The TAP operation trace (see pin_trace.h).
 #include "pin_trace.h"
 
+#include <algorithm>
+
 #include "qsvf_format.h"
 #include "tap_tracker.h"
 
@@ -25,6 +27,23 @@ std::string hex(const std::vector<bool> &bits) {
 
 }  // namespace
 
+// The record being played: its byte offset and mnemonic, or "start".
+std::string PinTrace::recordLabel() const {
+    if (m_player->offset == 0) return "start";
+    return std::to_string(m_player->record) + " " +
+           std::string(m_player->opcode < qsvf::kOpcodeCount ? qsvf::kOpcodes[m_player->opcode].mnemonic : "?");
+}
+
+void PinTrace::instructions(const std::vector<std::vector<bool>> &devices) {
+    m_notes += recordLabel() + ": instructions:";
+    for (size_t d = 0; d < devices.size(); ++d) {
+        const std::vector<bool> &ir = devices[d];
+        const bool bypass = std::find(ir.begin(), ir.end(), false) == ir.end();
+        m_notes += (d == 0 ? " device " : ", device ") + std::to_string(d + 1) + " " + (bypass ? "BYPASS" : hex(ir));
+    }
+    m_notes += '\n';
+}
+
 void PinTrace::clock(uint8_t before, uint8_t after, bool tdi, bool tdo) {
     const Kind kind = TapTracker::isShift(before)                          ? Kind::Shift
                       : before == after && TapTracker::isStable(before) ? Kind::Wait
@@ -36,11 +55,7 @@ void PinTrace::clock(uint8_t before, uint8_t after, bool tdi, bool tdo) {
         m_kind = kind;
         m_from = before;
         m_record = m_player->record;
-        m_label = started ? std::to_string(m_record) + " " +
-                                std::string(m_player->opcode < qsvf::kOpcodeCount
-                                                ? qsvf::kOpcodes[m_player->opcode].mnemonic
-                                                : "?")
-                          : "start";
+        m_label = recordLabel();
     }
     m_to = after;
     ++m_clocks;
@@ -53,7 +68,7 @@ void PinTrace::clock(uint8_t before, uint8_t after, bool tdi, bool tdo) {
 void PinTrace::finish() {
     const std::string at = m_label + ": ";
     switch (m_kind) {
-    case Kind::None: return;
+    case Kind::None: break;
     case Kind::Move:
         m_out << at << "move " << TapTracker::name(m_from) << " -> " << TapTracker::name(m_to) << " (" << m_clocks
               << (m_clocks == 1 ? " clock)\n" : " clocks)\n");
@@ -69,6 +84,8 @@ void PinTrace::finish() {
               << TapTracker::name(m_from) << '\n';
         break;
     }
+    m_out << m_notes;
+    m_notes.clear();
     m_kind = Kind::None;
     m_clocks = 0;
     m_tdi.clear();

@@ -9,26 +9,31 @@
 namespace qsvfplay {
 
 const std::string_view kUsage =
-    "Usage: qsvfplay [--chain LENGTHS] [--fail-at N] [--vcd FILE] [--frequency HZ]\n"
-    "                [--trace] [--remote-bitbang HOST:PORT|PATH] <stream.qsvf>\n"
+    "Usage: qsvfplay [--chain LENGTHS [--target N]] [--fail-at N] [--vcd FILE]\n"
+    "                [--frequency HZ] [--trace] [--remote-bitbang HOST:PORT|PATH]\n"
+    "                <stream.qsvf>\n"
     "\n"
     "Plays a QSVF stream the way the board player does, into a simulated TAP chain\n"
     "whose devices answer every compared TDO bit as expected, or into the pins of a\n"
     "remote_bitbang server, and prints what was played.\n"
     "\n"
     "  --chain LENGTHS   IR lengths of the simulated devices, from TDO to TDI,\n"
-    "                    separated by commas (default: one device)\n"
+    "                    separated by commas (default: one device); every device\n"
+    "                    but the one a data scan addresses must be in BYPASS\n"
+    "  --target N        the stream is for device N of --chain (1 at TDO)\n"
     "  --fail-at N       the Nth compared scan of the simulated chain reads wrong\n"
     "  --vcd FILE        write TCK, TMS, TDI, TDO and TRST as a Value Change Dump\n"
     "  --frequency HZ    TCK frequency of the dump and the play time (default 1e6)\n"
-    "  --trace           one line per TAP operation: moves, shifts, waits\n"
+    "  --trace           one line per TAP operation: moves, shifts, waits, and\n"
+    "                    on --chain each device's instruction after Update-IR\n"
     "  --remote-bitbang HOST:PORT|PATH\n"
     "                    play into a remote_bitbang server (TCP, or a unix socket)\n"
     "  --help            show this text\n"
     "  --version         show the version\n"
     "\n"
     "Exit status: 0 played to QCOMPLETE, 1 a TDO comparison failed after its\n"
-    "repeats, 2 the stream cannot be read or is not valid QSVF, or a bad command line.\n";
+    "repeats or a device of --chain was out of BYPASS, 2 the stream cannot be read\n"
+    "or is not valid QSVF, or a bad command line.\n";
 
 namespace {
 
@@ -50,6 +55,13 @@ std::string setChain(std::string_view text, PlayOptions &options) {
         if (comma == std::string_view::npos) return "";
         start = comma + 1;
     }
+}
+
+std::string setTarget(std::string_view text, PlayOptions &options) {
+    uint64_t device = 0;
+    if (!readCount(text, device) || device == 0 || device > 65535) return "--target takes a device position from 1";
+    options.target = static_cast<unsigned>(device);
+    return "";
 }
 
 std::string setFailAt(std::string_view text, PlayOptions &options) {
@@ -82,8 +94,9 @@ struct Switch {
     std::string (*set)(std::string_view, PlayOptions &);  // null: a flag
 };
 
-constexpr std::array<Switch, 6> kSwitches = {{
+constexpr std::array<Switch, 7> kSwitches = {{
     {"--chain", setChain},
+    {"--target", setTarget},
     {"--fail-at", setFailAt},
     {"--vcd", setVcd},
     {"--frequency", setFrequency},
@@ -118,6 +131,8 @@ std::string parseOptions(int argc, const char *const *argv, PlayOptions &options
     if (options.stream.empty()) return "no stream file given";
     if (!options.remote.empty() && (!options.chain.empty() || options.failAt))
         return "--chain and --fail-at are for the simulated chain, not for --remote-bitbang";
+
+    if (options.target > options.chain.size()) return "--target takes a device of --chain, from 1 to its count";
     return "";
 }
 

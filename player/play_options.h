@@ -13,6 +13,7 @@ namespace qsvfplay {
 struct PlayOptions {
     std::string stream;
     std::vector<unsigned> chain;  // IR lengths, the device at TDO first; empty: one device
+    unsigned target = 0;          // the device of the chain the stream is for (1 at TDO); 0 any one
     uint64_t failAt = 0;          // the compared scan that reads wrong; 0 none
     std::string vcd;              // Value Change Dump file; empty: none
     double frequency = 1e6;       // TCK in Hz, for the VCD times and the play time

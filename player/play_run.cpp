@@ -182,6 +182,7 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
         }
     } else {
         auto simulated = std::make_unique<SimulatedChain>(options.chain, options.failAt, &host.player);
+        simulated->setTarget(options.target);
         chain = simulated.get();
         pins = std::move(simulated);
     }
@@ -196,24 +197,33 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
     }
     PinTrace trace(out, &host.player);
     if (options.trace) host.trace = &trace;
+    if (options.trace && chain) chain->onUpdateIr([&trace](const auto &devices) { trace.instructions(devices); });
 
     int status;
     do {
         if (chain) chain->startRecord();
         status = qsvfplay_step(&host.player);
         ++host.records;
-    } while (status == QSVFPLAY_MORE);
+    } while (status == QSVFPLAY_MORE && (!chain || chain->bypassFault().empty()));
     trace.finish();
+    // A device of the chain out of BYPASS where it must be in it ends the
+    // play after that record, as a failure.
+    const std::string bypassFault = chain ? chain->bypassFault() : "";
 
     const qsvfplay_state &p = host.player;
-    out << options.stream << ": " << (status == QSVFPLAY_COMPLETE ? "played to QCOMPLETE" : "stopped") << ": "
+    out << options.stream << ": "
+        << (status == QSVFPLAY_COMPLETE ? "played to QCOMPLETE"
+            : bypassFault.empty()       ? "stopped"
+                                        : "stopped: " + bypassFault)
+        << ": "
         << host.records << " records, " << p.scans << " scans, " << host.shifted << " bits shifted, " << p.compared
         << " TDO bits compared, " << p.repeats << " repeats, " << host.clocks << " TCK clocks, "
         << static_cast<double>(host.clocks) / options.frequency << " s at " << options.frequency << " Hz\n";
     out.flush();
     int result = status == QSVFPLAY_COMPLETE ? kPlayComplete : status == QSVFPLAY_TDO_FAILED ? kPlayFailed : kPlayInvalid;
+    if (!bypassFault.empty()) result = kPlayFailed;
     if (status == QSVFPLAY_TDO_FAILED) err << "qsvfplay: " << options.stream << ": " << failureReport(p) << '\n';
-    else if (status != QSVFPLAY_COMPLETE)
+    else if (status != QSVFPLAY_COMPLETE && status != QSVFPLAY_MORE)
         err << "qsvfplay: " << options.stream << ": " << invalidReport(p, stream.size()) << '\n';
     if (!pins->finish(error)) {
         err << "qsvfplay: " << error << '\n';

@@ -1,6 +1,7 @@
 // The simulated TAP chain (see simulated_chain.h).
 #include "simulated_chain.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "qsvf_format.h"
@@ -10,6 +11,7 @@ namespace qsvfplay {
 SimulatedChain::SimulatedChain(std::vector<unsigned> irLengths, uint64_t failAt, const qsvfplay_state *player)
     : m_irLengths(std::move(irLengths)), m_failAt(failAt), m_player(player) {
     m_bypass.assign(m_irLengths.empty() ? 1 : m_irLengths.size(), false);
+    m_instructions.resize(m_irLengths.size());
 }
 
 void SimulatedChain::startRecord() {
@@ -33,10 +35,38 @@ void SimulatedChain::updateInstructions() {
     }
     size_t at = 0;
     for (size_t d = 0; d < m_irLengths.size(); ++d) {
-        bool ones = m_irLengths[d] > 0;
-        for (unsigned i = 0; i < m_irLengths[d]; ++i) ones = ones && m_register[at++];
-        m_bypass[d] = ones;
+        m_instructions[d].assign(m_register.begin() + static_cast<std::ptrdiff_t>(at),
+                                 m_register.begin() + static_cast<std::ptrdiff_t>(at + m_irLengths[d]));
+        at += m_irLengths[d];
+        m_bypass[d] = std::find(m_instructions[d].begin(), m_instructions[d].end(), false) == m_instructions[d].end();
     }
+    if (m_showInstructions) m_showInstructions(m_instructions);
+}
+
+namespace {
+
+// "device 3", "devices 1 and 3", "devices 1, 2 and 3".
+std::string deviceList(const std::vector<size_t> &devices) {
+    std::string text = devices.size() == 1 ? "device " : "devices ";
+    for (size_t i = 0; i < devices.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == devices.size() ? " and " : ", ") + std::to_string(devices[i]);
+    return text;
+}
+
+}  // namespace
+
+// At the first bit of a data scan: the devices out of BYPASS that must be
+// in it (see simulated_chain.h).  A chain of one device addresses it alone.
+void SimulatedChain::checkBypass() {
+    if (m_irLengths.size() < 2 || !m_bypassFault.empty()) return;
+    std::vector<size_t> out;
+    for (size_t d = 0; d < m_bypass.size(); ++d)
+        if (!m_bypass[d] && d + 1 != m_target) out.push_back(d + 1);
+    if (out.empty() || (m_target == 0 && out.size() == 1)) return;
+    m_bypassFault = deviceList(out) + " not in BYPASS during the data scan at stream byte " +
+                    std::to_string(m_player->record) +
+                    (m_target ? " (the stream is for device " + std::to_string(m_target) + ")"
+                              : " (a data scan addresses one device)");
 }
 
 // The TDO of a bit the player compares: the expected bit, or its opposite
@@ -60,7 +90,10 @@ bool SimulatedChain::answerCompared(bool tdo) {
 
 bool SimulatedChain::clock(bool tms, bool tdi, uint8_t state) {
     switch (state) {
-    case qsvf::STATE_RESET: m_bypass.assign(m_bypass.size(), false); return false;
+    case qsvf::STATE_RESET:
+        m_bypass.assign(m_bypass.size(), false);
+        m_instructions.assign(m_instructions.size(), {});
+        return false;
     case qsvf::STATE_IRCAPTURE:
         m_register.clear();
         m_shiftedIn.clear();
@@ -82,8 +115,12 @@ bool SimulatedChain::clock(bool tms, bool tdi, uint8_t state) {
         for (bool bypass : m_bypass)
             if (bypass) m_register.push_back(false);
         m_bit = 0;
+        m_captured = true;
         return false;
-    case qsvf::STATE_DRSHIFT: return answerCompared(shiftChain(tdi));
+    case qsvf::STATE_DRSHIFT:
+        if (m_captured) checkBypass();
+        m_captured = false;
+        return answerCompared(shiftChain(tdi));
     default: (void)tms; return false;
     }
 }

@@ -18,6 +18,7 @@ enum class Exception {
     PathToReset,
     OneCommandPerLine,
     CountWithExponent,
+    PauseLoop,
 };
 
 struct ExceptionRow {
@@ -65,6 +66,13 @@ inline constexpr ExceptionRow kOpenOcdExceptions[] = {
      "RUNTEST IDLE 1E2 TCK; gave 1 clock in IDLE, not 100",
      "OpenOCD reads the count up to the exponent; a player must give at least OpenOCD's clocks, and the wait "
      "of the file (100) is checked as for times (see HostSleep)"},
+    {Exception::PauseLoop, "STATE into the pause state it rests in goes round the register",
+     "STATE DRPAUSE; STATE DRPAUSE; (and the same in IRPAUSE) went from the pause state through Exit2, Update, "
+     "Select, Capture and Exit1 back to it: on a chain, every device took an update (of its data register, or "
+     "the instruction it captured) without a shift between the two rests in the pause state",
+     "the stream's STATE to the state where the TAP rests is one clock there, and the TAP rests in the same "
+     "state either way; in a device's view of OpenOCD's recording such an update between two rests in one "
+     "pause state is dropped"},
 };
 
 inline const char *exceptionName(Exception id) {

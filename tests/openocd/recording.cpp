@@ -9,7 +9,8 @@
 
 namespace tapsim {
 
-bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recording, std::string &error) {
+bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recording, std::string &error,
+                   unsigned device) {
     recording = Recording{file, {}, false};
     std::ifstream in(file);
     if (!in) {
@@ -19,6 +20,9 @@ bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recordi
     // Exception::InitProbe: OpenOCD's steps count from the start mark.
     bool counting = !fromOpenOcd;
     bool initStateDropped = !fromOpenOcd;
+    // Exception::PauseLoop: whether a scan line came since the last rest, and
+    // whether the last step is a device's update without one.
+    bool shiftedSinceRest = false, unshiftedUpdate = false;
     std::string text;
     for (long line = 1; std::getline(in, text); ++line) {
         std::istringstream words(text);
@@ -44,6 +48,8 @@ bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recordi
             }
             if (!counting) continue;
             step.lastSegment = ++recording.segments;
+            shiftedSinceRest = true;
+            if (device > 0) continue;
             if (word == "scan+") {
                 size_t scan = recording.steps.size();
                 bool idlePause = true;
@@ -60,6 +66,18 @@ bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recordi
                     continue;
                 }
             }
+        } else if (word == "device") {
+            unsigned which = 0;
+            std::string hex;
+            words >> which >> detail >> step.length >> hex;
+            if (!words || (detail != "IR" && detail != "DR") || !hexToBits(hex, step.length, step.tdi)) {
+                error = file + ":" + std::to_string(line) + ": bad device line";
+                return false;
+            }
+            if (which != device) continue;
+            step.kind = Step::Kind::Scan;
+            step.instruction = detail == "IR";
+            step.lastSegment = recording.segments;
         } else if (word == "rest") {
             step.kind = Step::Kind::Rest;
             words >> step.state >> step.clocks;
@@ -67,6 +85,11 @@ bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recordi
                 error = file + ":" + std::to_string(line) + ": bad rest line";
                 return false;
             }
+            shiftedSinceRest = false;
+            const size_t steps = recording.steps.size();
+            if (fromOpenOcd && unshiftedUpdate && steps >= 2 && recording.steps[steps - 2].state == step.state &&
+                (step.state == "DRPAUSE" || step.state == "IRPAUSE"))
+                recording.steps.pop_back();
         } else if (word == "trst") {
             step.kind = Step::Kind::Trst;
             words >> detail;
@@ -91,6 +114,7 @@ bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recordi
             recording.steps.back().clocks += step.clocks;
             continue;
         }
+        unshiftedUpdate = word == "device" && !shiftedSinceRest;
         recording.steps.push_back(step);
     }
     if (fromOpenOcd && !counting) {

@@ -38,8 +38,11 @@ struct Recording {
 // before it: at the pins that is one scan, whether the file split it into
 // several SDR or SIR commands that end in the pause state or a player split
 // one long scan into pieces.  An unreadable file or line is reported in
-// `error`.
-bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recording, std::string &error);
+// `error`.  device > 0: the recording of a chain as that device saw it, its
+// device lines taken for the scans (one at each Update: a scan with pauses
+// is one), the chain's scan lines only counted as segments.
+bool readRecording(const std::string &file, bool fromOpenOcd, Recording &recording, std::string &error,
+                   unsigned device = 0);
 
 // The clocks a file asks after one of its scans (counts and times at its
 // FREQUENCY), and how many of them its RUNTESTs ask in RESET.

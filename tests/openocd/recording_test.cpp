@@ -77,4 +77,55 @@ TEST(Recordings, EveryDifferenceIsReportedAndOnlyThose) {
     std::filesystem::remove_all(dir);
 }
 
+// A chain of two devices of 5-bit IRs: OpenOCD selects 01 in device 2,
+// shifts a 9-bit data scan in two pieces with two clocks in DRPAUSE between
+// them, then goes round from DRPAUSE to DRPAUSE (an update without a shift:
+// exception PauseLoop).  Each other recording is read as one device saw it.
+const char *const kChainOpenOcd =
+    "rest RESET 5 0\nrest IDLE 0 0\nscan IR 10 3ff\ndevice 1 IR 5 1f\ndevice 2 IR 5 1f\nstart\nrest IDLE 0 0\n"
+    "rest RESET 5 0\nrest IDLE 0 0\nscan IR 10 03f\ndevice 1 IR 5 1f\ndevice 2 IR 5 01\nrest IDLE 0 0\n"
+    "scan DR 5 16\nrest DRPAUSE 2 0\nscan+ DR 4 5\ndevice 1 DR 1 0\ndevice 2 DR 8 5b\nrest DRPAUSE 0 0\n"
+    "device 1 DR 1 0\ndevice 2 DR 0 0\nrest DRPAUSE 1 0\nrest IDLE 3 0\nend\n";
+
+const std::string kChainStart = "rest RESET 0 0\nrest IDLE 0 0\nscan IR 10 03f\ndevice 1 IR 5 1f\ndevice 2 IR 5 01\n"
+                                "rest IDLE 0 0\nscan DR 5 16\nrest DRPAUSE 2 0\nscan+ DR 4 5\ndevice 1 DR 1 0\n";
+
+const struct {
+    const char *name;
+    unsigned device;
+    std::string other;
+    const char *found;
+} kDeviceCases[] = {
+    {"the same without the loop", 2, kChainStart + "device 2 DR 8 5b\nrest DRPAUSE 1 0\nrest IDLE 3 0\nend\n", ""},
+    {"the same as device 1 saw it", 1, kChainStart + "device 2 DR 8 5b\nrest DRPAUSE 1 0\nrest IDLE 3 0\nend\n",
+     ""},
+    {"another bit in the device", 2, kChainStart + "device 2 DR 8 5a\nrest DRPAUSE 1 0\nrest IDLE 3 0\nend\n",
+     "scan 2 (line 11): TDI differs from bit 0"},
+    {"a loop of its own", 2,
+     kChainStart + "device 2 DR 8 5b\nrest DRPAUSE 0 0\ndevice 1 DR 1 0\ndevice 2 DR 0 0\nrest DRPAUSE 1 0\n"
+                   "rest IDLE 3 0\nend\n",
+     "3 scans, OpenOCD 2"},
+};
+
+TEST(Recordings, EachDeviceOfAChainAsItSawIt) {
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("qsvf_device_views_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "openocd.rec") << kChainOpenOcd;
+    std::string error;
+    for (const auto &c : kDeviceCases) {
+        tapsim::Recording reference, other;
+        ASSERT_TRUE(tapsim::readRecording((dir / "openocd.rec").string(), true, reference, error, c.device)) << error;
+        std::ofstream(dir / "other.rec") << c.other;
+        ASSERT_TRUE(tapsim::readRecording((dir / "other.rec").string(), false, other, error, c.device)) << error;
+        std::string report;
+        for (const std::string &line : tapsim::compareRecordings(reference, other)) report += line + "\n";
+        if (*c.found == '\0')
+            EXPECT_EQ(report, "") << c.name;
+        else
+            EXPECT_NE(report.find(c.found), std::string::npos) << c.name << ":\n" << report;
+    }
+    std::filesystem::remove_all(dir);
+}
+
 }  // namespace

@@ -1,6 +1,7 @@
 // The simulated TAP controller and its recording (see tap_model.h).
 #include "tap_model.h"
 
+#include <algorithm>
 #include <array>
 
 namespace tapsim {
@@ -73,8 +74,14 @@ bool hexToBits(const std::string &hex, uint64_t length, std::vector<bool> &bits)
     return true;
 }
 
-Tap::Tap(std::ostream &record, unsigned irLength, std::vector<Answer> answers, bool setUpFirst)
-    : m_record(record), m_irLength(irLength), m_answers(std::move(answers)), m_answering(!setUpFirst) {}
+Tap::Tap(std::ostream &record, std::vector<unsigned> irLengths, std::vector<Answer> answers, bool setUpFirst,
+         bool recordDevices)
+    : m_record(record),
+      m_irLengths(std::move(irLengths)),
+      m_bypass(m_irLengths.size(), true),
+      m_recordDevices(recordDevices),
+      m_answers(std::move(answers)),
+      m_answering(!setUpFirst) {}
 
 void Tap::leaveRest() {
     if (!isStable(m_state)) return;
@@ -105,11 +112,49 @@ void Tap::enter(State state) {
         m_shifted = 0;
         m_captured.clear();
         if (state == State::IrCapture) {
-            m_captured.assign(m_irLength, false);
-            if (m_irLength > 0) m_captured[0] = true;
+            for (unsigned length : m_irLengths)
+                for (unsigned i = 0; i < length; ++i) m_captured.push_back(i == 0);
         } else {
-            m_captured.assign(1, false);
+            m_captured.assign(m_irLengths.size(), false);
         }
+    }
+    if (state == State::Reset) m_bypass.assign(m_bypass.size(), true);
+    if (state == State::IrUpdate || state == State::DrUpdate) update(state == State::IrUpdate);
+}
+
+void Tap::recordDevice(size_t device, bool instruction, const std::vector<bool> &bits) {
+    m_record << "device " << device + 1 << (instruction ? " IR " : " DR ") << bits.size() << ' '
+             << (bits.empty() ? "0" : bitsToHex(bits)) << '\n';
+}
+
+// What each device holds at Update: the last bits of the chain's registers,
+// the device at TDO first (see tap_model.h for a data register's length).
+void Tap::update(bool instruction) {
+    std::vector<size_t> lengths;
+    if (instruction) {
+        lengths.assign(m_irLengths.begin(), m_irLengths.end());
+    } else {
+        size_t bypassed = 0;
+        for (bool bypass : m_bypass) bypassed += bypass;
+        const size_t rest = m_shifted > bypassed ? m_shifted - bypassed : 0;
+        bool restGiven = false;
+        for (bool bypass : m_bypass) {
+            lengths.push_back(bypass ? 1 : restGiven ? 0 : rest);
+            restGiven = restGiven || !bypass;
+        }
+    }
+    // From TDO, the registers hold the last `total` bits of what the chain
+    // captured followed by what was shifted in behind it.
+    size_t total = 0;
+    for (size_t length : lengths) total += length;
+    const auto first = m_captured.end() - static_cast<std::ptrdiff_t>(total);
+    size_t at = 0;
+    for (size_t d = 0; d < lengths.size(); ++d) {
+        const std::vector<bool> bits(first + static_cast<std::ptrdiff_t>(at),
+                                     first + static_cast<std::ptrdiff_t>(at + lengths[d]));
+        at += lengths[d];
+        if (instruction) m_bypass[d] = std::find(bits.begin(), bits.end(), false) == bits.end();
+        if (m_recordDevices) recordDevice(d, instruction, bits);
     }
 }
 

@@ -15,11 +15,26 @@
 //                              from the edge that entered it to the one that
 //                              left it (or to the end)
 //   end                        the client quit or closed the connection
+//   device <d> IR|DR <bits> <hex>
+//                              on a chain, at each Update-IR/DR, for each
+//                              device d (1 at TDO): the instruction it takes,
+//                              or what its data register holds
 //
 // TDO: each scan can be given the value to answer (the bits the SVF expects,
 // so that a good file passes any player that compares TDO); scans without a
-// given answer see a one-device chain: the instruction register captures
-// ...0001 and the data register is the one-bit bypass register.
+// given answer see the chain: each device's instruction register captures
+// ...0001, and each device's data register starts with one bit that
+// captures 0 (BYPASS is that bit alone).
+//
+// The chain: devices of the given IR lengths, the first at TDO.  Each keeps
+// the instruction its IR holds at Update-IR; all ones is BYPASS, and
+// Test-Logic-Reset puts every device in BYPASS (devices without an
+// identification register do that, and OpenOCD's examination of the chain
+// then counts one bypass bit per device).  The data register of a device out
+// of BYPASS has no length of its own: at Update-DR it holds the bits the
+// BYPASS devices do not, so that a device addressed alone holds the data
+// scan of its file whatever the chain around it.  With two or more devices
+// out of BYPASS the one nearest TDO holds those bits and the others none.
 #ifndef QSVF_TESTS_OPENOCD_TAP_MODEL_H
 #define QSVF_TESTS_OPENOCD_TAP_MODEL_H
 
@@ -54,7 +69,9 @@ class Tap {
 public:
     // setUpFirst: the client sets up the chain before the scans that the
     // answers are for, and marks the end of its set-up with SRST.
-    Tap(std::ostream &record, unsigned irLength, std::vector<Answer> answers, bool setUpFirst);
+    // recordDevices: write the device lines.
+    Tap(std::ostream &record, std::vector<unsigned> irLengths, std::vector<Answer> answers, bool setUpFirst,
+        bool recordDevices);
 
     void setPins(bool tck, bool tms, bool tdi);
     bool tdo() const;
@@ -67,9 +84,13 @@ private:
     void enter(State state);
     void leaveRest();
     void endSegment();
+    void update(bool instruction);
+    void recordDevice(size_t device, bool instruction, const std::vector<bool> &bits);
 
     std::ostream &m_record;
-    unsigned m_irLength;
+    std::vector<unsigned> m_irLengths;
+    std::vector<bool> m_bypass;
+    bool m_recordDevices;
     std::vector<Answer> m_answers;
     bool m_answering;
     size_t m_scanIndex = 0;  // scans since the start mark
@@ -85,7 +106,7 @@ private:
     uint64_t m_shifted = 0;  // bits since CAPTURE
     const Answer *m_answer = nullptr;
     uint64_t m_answerBit = 0;  // bits of m_answer shifted
-    std::vector<bool> m_captured;  // what the device model shifts out first
+    std::vector<bool> m_captured;  // what the chain captured, then the TDI shifted in behind it
 };
 
 }  // namespace tapsim

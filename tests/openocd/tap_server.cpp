@@ -6,13 +6,16 @@
 // connection, and writes the recording (--record FILE).
 //
 //   tap_server [--port N | --socket PATH] --record FILE [--answers FILE]
-//              [--setup-until-srst] [--irlen N] [--timeout SECONDS]
+//              [--setup-until-srst] [--irlen N | --chain LENGTHS] [--timeout SECONDS]
 //
 // --answers gives the TDO of the scans, one line per scan: "IR|DR <bits>
 // <hex>"; with --setup-until-srst the answers begin after the client's
 // set-up, which it ends by asserting SRST (OpenOCD's init probe comes
 // first).  --irlen is the instruction length of the
-// one-device chain seen by scans without an answer (default 8).  --timeout
+// one-device chain seen by scans without an answer (default 8); --chain
+// gives a chain of devices instead, their IR lengths separated by commas
+// from the TDO end, and records what each device takes at every Update
+// (the device lines of tap_model.h).  --timeout
 // ends a run whose client does not connect or goes silent (default 120 s).
 // Status: 0 served, 1 usage, file or socket error, or time-out.
 #include <netinet/in.h>
@@ -45,6 +48,7 @@ struct Options {
     long port = -1;
     std::string socketPath, recordFile, answersFile;
     unsigned irLength = 8;
+    std::vector<unsigned> chain;
     int timeoutSeconds = 120;
     bool setUpFirst = false;
 };
@@ -68,7 +72,15 @@ bool parseOptions(int argc, char **argv, Options &options) {
             options.answersFile = value;
         else if (arg == "--irlen")
             options.irLength = static_cast<unsigned>(std::strtoul(value.c_str(), nullptr, 10));
-        else if (arg == "--timeout")
+        else if (arg == "--chain") {
+            std::istringstream lengths(value);
+            for (std::string length; std::getline(lengths, length, ',');) {
+                const unsigned long bits = std::strtoul(length.c_str(), nullptr, 10);
+                if (bits == 0 || bits > 4096) return false;
+                options.chain.push_back(static_cast<unsigned>(bits));
+            }
+            if (options.chain.empty()) return false;
+        } else if (arg == "--timeout")
             options.timeoutSeconds = std::atoi(value.c_str());
         else
             return false;
@@ -242,7 +254,7 @@ int run(int argc, char **argv) {
     Options options;
     if (!parseOptions(argc, argv, options)) {
         std::cerr << "usage: tap_server [--port N | --socket PATH] --record FILE [--answers FILE] "
-                     "[--setup-until-srst] [--irlen N] [--timeout SECONDS]\n";
+                     "[--setup-until-srst] [--irlen N | --chain LENGTHS] [--timeout SECONDS]\n";
         return 1;
     }
     std::vector<tapsim::Answer> answers;
@@ -271,7 +283,9 @@ int run(int argc, char **argv) {
     // One-byte TDO answers go out at once (no wait for a delayed acknowledgement).
     const int yes = 1;
     if (options.socketPath.empty()) setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof(yes));
-    tapsim::Tap tap(record, options.irLength, std::move(answers), options.setUpFirst);
+    const bool chain = !options.chain.empty();
+    tapsim::Tap tap(record, chain ? options.chain : std::vector<unsigned>{options.irLength}, std::move(answers),
+                    options.setUpFirst, chain);
     const bool served = serve(client, tap, options.timeoutSeconds);
     close(client);
     tap.finish();

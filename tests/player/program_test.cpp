@@ -46,7 +46,8 @@ TEST(Program, HelpVersionAndBadCommandLines) {
     const std::string s = (work / "s.qsvf").string();
     for (const std::vector<std::string> &args : std::vector<std::vector<std::string>>{
              {}, {"--frequency", "0", s}, {"--chain", "3,,2", s}, {"--chain", "0", s}, {"--fail-at", "0", s},
-             {"--vcd"}, {"-x", s}, {s, s}, {"--chain", "4", "--remote-bitbang", "h:1", s}, {"--help", s}}) {
+             {"--vcd"}, {"-x", s}, {s, s}, {"--chain", "4", "--remote-bitbang", "h:1", s}, {"--help", s},
+             {"--target", "1", s}, {"--chain", "5,8", "--target", "3", s}, {"--chain", "5", "--target", "0", s}}) {
         const PlayRun run = runPlay(args);
         EXPECT_EQ(run.status, 2) << (args.empty() ? "" : args[0]);
         EXPECT_NE(run.err.find("Usage: qsvfplay"), std::string::npos);
@@ -84,6 +85,47 @@ TEST(Program, SummaryFailureReportAndChain) {
     run = runPlay({(work / "cut.qsvf").string()});
     EXPECT_EQ(run.status, 2);
     EXPECT_NE(run.err.find("byte 2: the stream ends inside this QSDRSIZE record"), std::string::npos) << run.err;
+}
+
+// A chain of IR lengths 5, 8 and 10 (from TDO).  "both": the 23-bit
+// instruction scan 0x7fe03f (device 2 gets 0x01, the others all ones), a
+// 34-bit data scan at byte 10, then 0x00bfff (device 3 gets 0x005) and a data
+// scan at byte 21.  "reset": a 2-bit data scan at byte 5 straight after
+// Test-Logic-Reset, where no device is in BYPASS.
+TEST(Program, ChainInstructionsAndBypass) {
+    WorkFolder work("player_chain");
+    writeFile(work / "both.qsvf", bytesFromHex("02 17 7F E0 3F 08 00 00 00 22 03 00 00 00 00 00 "
+                                               "02 17 00 BF FF 03 00 00 00 00 00 00"));
+    writeFile(work / "reset.qsvf", bytesFromHex("08 00 00 00 02 03 00 00"));
+    const struct {
+        std::vector<std::string> options;
+        const char *stream;
+        int status;
+        std::vector<std::string> shown;
+    } cases[] = {
+        {{"--chain", "5,8,10", "--trace"}, "both", 0,
+         {"0 QSIR: move irexit1 -> idle (2 clocks)\n0 QSIR: instructions: device 1 BYPASS, device 2 0x01, device 3 "
+          "BYPASS\n10 QSDR: move idle -> drshift",
+          "16 QSIR: instructions: device 1 BYPASS, device 2 BYPASS, device 3 0x005\n", ": played to QCOMPLETE: 6"}},
+        {{"--chain", "5,8,10", "--target", "2"}, "both", 1,
+         {": stopped: device 3 not in BYPASS during the data scan at stream byte 21 (the stream is for device 2): 5 "
+          "records, 4 scans"}},
+        {{"--chain", "8,5,10"}, "both", 1,
+         {": stopped: devices 1 and 2 not in BYPASS during the data scan at stream byte 10 (a data scan addresses "
+          "one device): 3 records"}},
+        {{"--chain", "3,2,4"}, "reset", 1,
+         {"devices 1, 2 and 3 not in BYPASS during the data scan at stream byte 5 (a data scan addresses one device)"}},
+        {{"--chain", "23"}, "both", 0, {": played to QCOMPLETE"}},
+        {{"--chain", "4"}, "reset", 0, {": played to QCOMPLETE"}},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::string> args = c.options;
+        args.push_back((work / (std::string(c.stream) + ".qsvf")).string());
+        const PlayRun run = runPlay(args);
+        EXPECT_EQ(run.status, c.status) << args[1] << " " << c.stream << "\n" << run.out << run.err;
+        for (const std::string &text : c.shown) EXPECT_NE(run.out.find(text), std::string::npos) << text << "\n" << run.out;
+        EXPECT_EQ(run.err, "");
+    }
 }
 
 TEST(Program, ValueChangeDump) {
