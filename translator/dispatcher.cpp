@@ -16,6 +16,7 @@
 #include "prog_state.h"
 #include "qsvf_writer.h"
 #include "runtest.h"
+#include "svf_lexer.h"
 #include "tap_data.h"
 #include "tap_state.h"
 

@@ -21,6 +21,7 @@
 #include "prog_state.h"
 #include "qsvf_tool_switches.h"
 #include "svf2qsvf.h"
+#include "svf_lexer.h"
 
 namespace svf {
 

@@ -16,6 +16,7 @@
 #include "file_channel.h"
 #include "prog_state.h"
 #include "qsvf_writer.h"
+#include "svf_lexer.h"
 #include "tap_data.h"
 #include "tap_state.h"
 

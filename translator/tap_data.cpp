@@ -19,6 +19,7 @@
 #include "diagnostics.h"
 #include "file_channel.h"
 #include "prog_state.h"
+#include "svf_lexer.h"
 
 namespace svf {
 

@@ -9,6 +9,7 @@
 #include "file_channel.h"
 #include "prog_state.h"
 #include "qsvf_writer.h"
+#include "svf_lexer.h"
 
 namespace svf {
 
