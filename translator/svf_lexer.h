@@ -8,6 +8,7 @@
 #define SVF_SVF_LEXER_H
 
 #include <cstddef>
+#include <string_view>
 
 #include "file_channel.h"
 
@@ -48,6 +49,12 @@ void writeSvfSrc(FileChannel &channel, int reset);
 
 // Decimal text of a token to a 32-bit value; larger values are refused.
 long tokenToLong(const char *text, FileChannel *lineChannel);
+
+// The current token is the text: compared at the token's own length (a
+// token never equals a keyword or punctuation through a zero byte).
+inline bool tokenIs(const FileChannel &channel, std::string_view text) {
+    return std::string_view(channel.sToken, channel.lTokenLen) == text;
+}
 
 // Character classes of the POSIX locale for 7-bit ASCII.
 constexpr bool isAsciiAlpha(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }

@@ -1,8 +1,8 @@
 // The translator's scan data: CTapField (one hexadecimal value of a given
 // bit length), CTapPattern (the TDI, TDO, MASK and SMASK of one command kind
 // with the SVF reuse rules), CTapObj (the one scan object of a run, with the
-// TAP, timing and parallel I/O settings), and the readers of the scan
-// operands (readTapData, readSvfHexData).
+// TAP, timing and parallel I/O settings), and the reader of a scan command's
+// operands (readTapData; each value is read by readSvfHexData, hex_digits.h).
 //
 // A field keeps the digits that the SVF text actually gave, two to a byte,
 // as the little-endian bytes of the value; digits the text left out are 0
@@ -29,7 +29,13 @@ using TapState = qsvf::TapStateCode;
 class CTapField {
 public:
     explicit CTapField(int64_t bits) { initTapField(bits); }
-    void initTapField(int64_t bits);
+    void initTapField(int64_t bits) {
+        lBitLen = bits;
+        lDigitCount = (bits + 3) / 4;
+        lByteCount = (bits + 7) / 8;
+        lRotOffset = 0;
+        pData.clear();
+    }
 
     int64_t lBitLen = 0;     // SVF length of the value
     int64_t lDigitCount = 0; // ceil(bits / 4)
@@ -47,7 +53,8 @@ public:
 
     // Fills the field from digits in text order (most significant first):
     // the last lDigitCount of them count, with missing leading digits 0.
-    // Bits above the length in the top digit are cleared.
+    // Bits above the length in the top digit are cleared.  This and
+    // finishValueBytes are with the reader of values, in hex_digits.cpp.
     void setDigits(const uint8_t *digits, int64_t count);
     // Completes pData, which holds the value's little-endian bytes as read
     // from `digits` digits.
@@ -102,8 +109,6 @@ public:
 // and returns its length.
 int64_t readTapData(FileChannel &channel, int isScan, FieldPtr &tdi, FieldPtr &tdo, FieldPtr &mask,
                     FieldPtr &smask);
-// Reads one parenthesised hexadecimal value of the given length.
-std::shared_ptr<CTapField> readSvfHexData(int64_t bits, FileChannel &channel);
 
 }  // namespace svf
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "file_channel.h"
+#include "hex_digits.h"
 #include "prog_state.h"
 #include "svf_lexer.h"
 #include "tap_data.h"
