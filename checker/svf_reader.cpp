@@ -1,85 +1,24 @@
-// qsvfcheck's SVF reader: lexer, scan operands with their persistence rules,
-// header and trailer joining, and the clock counts of RUNTEST.
-//
-// Lexical rules: white space separates tokens; "!" and "//" start a comment
-// that runs to the end of the line; a word starts with a letter or "_"; a
-// token that starts with a digit is a number, or a word when it holds a
-// letter (1E6); every other printable character is a token of its own.
-// Keywords, state names and units are compared in lower case.  Hexadecimal
-// values between parentheses are read character by character: digits in
-// either case and white space (line ends included) up to ")".
+// qsvfcheck's SVF reader: the commands, scan operands with their persistence
+// rules, header and trailer joining, and the clock counts of RUNTEST.  The
+// lexer it reads tokens with is in svf_lexer.cpp, the hexadecimal values of
+// the operands are read in hex_digits.cpp.
 #include "svf_reader.h"
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cctype>
-#include <cstring>
 #include <limits>
 #include <utility>
 
 #include "input_error.h"
 #include "qsvf_format.h"
+#include "svf_characters.h"
 
 namespace qsvfcheck {
 
 namespace {
 
-// Longest token accepted; far above any real keyword, number or state name.
-constexpr size_t kMaxTokenChars = 256;
 constexpr uint64_t kMaxLength = 0xFFFFFFFFu;
-
-// What a character means inside a hexadecimal value: its digit value, or one
-// of these classes.
-constexpr int8_t kHexSpace = -1, kHexNewline = -2, kHexClose = -3, kHexInvalid = -4;
-
-constexpr std::array<int8_t, 256> makeHexClasses() {
-    std::array<int8_t, 256> classes{};
-    for (auto &entry : classes) entry = kHexInvalid;
-    for (int c = '0'; c <= '9'; ++c) classes[c] = static_cast<int8_t>(c - '0');
-    for (int c = 'a'; c <= 'f'; ++c) classes[c] = static_cast<int8_t>(c - 'a' + 10);
-    for (int c = 'A'; c <= 'F'; ++c) classes[c] = static_cast<int8_t>(c - 'A' + 10);
-    classes[' '] = classes['\t'] = classes['\r'] = classes['\v'] = classes['\f'] = kHexSpace;
-    classes['\n'] = kHexNewline;
-    classes[')'] = kHexClose;
-    return classes;
-}
-constexpr std::array<int8_t, 256> kHexClasses = makeHexClasses();
-
-// Eight characters as a 32-bit number of eight hexadecimal digits, the first
-// character most significant; false when one of them is not a digit.  The
-// eight are tested and converted side by side in one 64-bit word, a byte
-// each (the test of a byte against k: its value with the top bit set, minus
-// k, has the top bit set when the value is at least k).
-inline bool eightDigits(const unsigned char *text, uint32_t &value) {
-    uint64_t x = 0;
-    std::memcpy(&x, text, 8);
-    if constexpr (std::endian::native == std::endian::big) {
-        uint64_t swapped = 0;  // the first character in the low byte
-        for (unsigned i = 0; i < 8; ++i) swapped |= ((x >> (56 - 8 * i)) & 0xFF) << (8 * i);
-        x = swapped;
-    }
-    constexpr uint64_t ones = 0x0101010101010101u, high = ones * 0x80;
-    if (x & high) return false;
-    const auto atLeast = [](uint64_t bytes, unsigned k) { return ((bytes | high) - ones * k) & high; };
-    const uint64_t lower = x | ones * 0x20;  // A-F as a-f
-    const uint64_t digit = atLeast(x, '0') & ~atLeast(x, '9' + 1);
-    const uint64_t letter = atLeast(lower, 'a') & ~atLeast(lower, 'f' + 1);
-    if ((digit | letter) != high) return false;
-    const uint64_t nibbles = (x & ones * 0x0F) + (letter >> 7) * 9;
-    // Pairs of nibbles into bytes, first nibble high, then the four bytes in
-    // reading order into one number.
-    const uint64_t pairs = (nibbles & 0x000F000F000F000Fu) << 4 | ((nibbles >> 8) & 0x000F000F000F000Fu);
-    const uint64_t quads = (pairs | pairs >> 8) & 0x0000FFFF0000FFFFu;
-    const uint32_t packed = static_cast<uint32_t>(quads | quads >> 16);
-    value = (packed & 0xFFu) << 24 | (packed & 0xFF00u) << 8 | (packed >> 8 & 0xFF00u) | packed >> 24;
-    return true;
-}
-
-bool isLetter(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool isDigit(int c) { return c >= '0' && c <= '9'; }
-bool isSpace(int c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool isPunct(int c) { return c > 32 && c < 127 && !isLetter(c) && !isDigit(c) && c != '_'; }
 
 // The operand keywords of scan commands, in the order of Operands::value.
 constexpr std::array<const char *, 4> kOperandNames = {"tdi", "tdo", "mask", "smask"};
@@ -111,65 +50,6 @@ SvfReader::SvfReader(std::string fileName, SvfOptions options)
 
 void SvfReader::fail(long line, const std::string &message) const {
     throw InputError(m_fileName + ":" + std::to_string(line) + ": " + message);
-}
-
-bool SvfReader::refill() { return m_blocks.next(m_pos, m_end); }
-
-int SvfReader::get() {
-    if (m_pos == m_end && !refill()) return -1;
-    const int c = *m_pos++;
-    if (c == '\n') ++m_line;
-    return c;
-}
-
-int SvfReader::peek() {
-    if (m_pos == m_end && !refill()) return -1;
-    return *m_pos;
-}
-
-SvfReader::Token SvfReader::lex() {
-    for (;;) {
-        int c = get();
-        if (c < 0) return {TokenKind::End, "", m_line};
-        if (isSpace(c)) continue;
-        if (c == '!' || (c == '/' && peek() == '/')) {
-            while (c >= 0 && c != '\n') c = get();
-            continue;
-        }
-        Token token{TokenKind::Other, std::string(1, static_cast<char>(c)), m_line};
-        if (isLetter(c) || c == '_' || isDigit(c)) {
-            bool letters = !isDigit(c);
-            for (int n = peek(); isLetter(n) || isDigit(n) || n == '_'; n = peek()) {
-                letters = letters || !isDigit(n);
-                token.text += static_cast<char>(get());
-                if (token.text.size() > kMaxTokenChars) fail(token.line, "token longer than 256 characters");
-            }
-            token.kind = letters ? TokenKind::Word : TokenKind::Number;
-            for (char &ch : token.text) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-        } else if (isPunct(c)) {
-            token.kind = TokenKind::Punct;
-        }
-        return token;
-    }
-}
-
-SvfReader::Token SvfReader::nextToken() {
-    if (m_pushed) {
-        Token token = std::move(*m_pushed);
-        m_pushed.reset();
-        return token;
-    }
-    return lex();
-}
-
-void SvfReader::pushBack(Token token) { m_pushed = std::move(token); }
-
-void SvfReader::expect(const char *text, const char *command) {
-    const Token token = nextToken();
-    if (token.text != text || token.kind == TokenKind::End || token.kind == TokenKind::Number)
-        fail(token.line,
-             std::string(command) + ": \"" + text + "\" expected" +
-                 (token.kind == TokenKind::End ? " before the end of the file" : ", found \"" + token.text + "\""));
 }
 
 bool SvfReader::next(SvfScan &scan) {
@@ -226,21 +106,6 @@ bool SvfReader::next(SvfScan &scan) {
             fail(token.line, "unknown SVF command \"" + keyword + "\"");
         if (done) return true;
     }
-}
-
-std::string SvfReader::expectWord(const char *what) {
-    const Token token = nextToken();
-    if (token.kind != TokenKind::Word)
-        fail(token.line,
-             std::string(what) + ": a word expected" +
-                 (token.kind == TokenKind::End ? " before the end of the file" : ", found \"" + token.text + "\""));
-    return token.text;
-}
-
-void SvfReader::skipToSemicolon(const char *command) {
-    for (Token token = nextToken(); !token.is(";"); token = nextToken())
-        if (token.kind == TokenKind::End)
-            fail(token.line, std::string(command) + ": \";\" missing at the end of the file");
 }
 
 // ---------------------------------------------------------------- scans
@@ -306,97 +171,6 @@ SvfReader::Operands SvfReader::readOperands(const std::string &keyword, bool isS
         operands.value[kTdo].reset();
     }
     return operands;
-}
-
-// Reads the digits after "(" through ")".  The value is the last ceil(bits/4)
-// digits written (missing leading digits are 0, surplus leading digits are
-// dropped), and bits at or above `bits` in the top digit are ignored.  The
-// digits go into a ring of that many digits from the top down, so the file is
-// read once and nothing grows; the ring is turned at the end when the count
-// of digits was not exactly right.  Digits are gathered 16 to a word, most
-// significant first, and each word is stored when its lowest digit arrives;
-// runs of 16 digits are taken in one step.
-std::shared_ptr<const BitVector> SvfReader::readHexValue(uint64_t bits, bool keep) {
-    const uint64_t digits = (bits + 3) / 4;
-    BitVector value(keep ? digits * 4 : 0);
-    uint64_t *words = value.words().data();
-    uint64_t position = digits;  // the next digit goes just below it
-    uint64_t gathered = 0;       // the digits of the word being filled
-    bool wrapped = false;        // more digits came than the value holds
-    const long startLine = m_line;
-    for (;;) {
-        if (m_pos == m_end && !refill()) fail(startLine, "the file ends inside a hexadecimal value");
-        const unsigned char *at = m_pos;
-        int8_t digit = 0;
-        for (;;) {
-            // Sixteen digits in a row, far enough above the bottom of the
-            // ring not to turn it: they complete the word being filled (which
-            // needs `missing` more digits) and begin the next one.
-            while (m_end - at >= 16 && position >= 16) {
-                uint32_t high = 0, low = 0;
-                if (!eightDigits(at, high) || !eightDigits(at + 8, low)) break;
-                const uint64_t chunk = static_cast<uint64_t>(high) << 32 | low;
-                at += 16;
-                const unsigned missing = static_cast<unsigned>(position & 15);
-                if (missing == 0) {
-                    if (keep) words[(position >> 4) - 1] = chunk;
-                } else {
-                    if (keep) words[position >> 4] = gathered << (4 * missing) | chunk >> (64 - 4 * missing);
-                    gathered = chunk & ((uint64_t{1} << (64 - 4 * missing)) - 1);
-                }
-                position -= 16;
-            }
-            // One digit at a time up to the next character that is not one.
-            for (; at != m_end && (digit = kHexClasses[*at]) >= 0; ++at) {
-                if (position == 0) {
-                    position = digits;
-                    wrapped = true;
-                }
-                --position;
-                gathered = gathered << 4 | static_cast<uint64_t>(digit);
-                if ((position & 15) == 0) {
-                    if (keep) words[position >> 4] = gathered;
-                    gathered = 0;
-                }
-            }
-            if (at == m_end) break;
-            if (digit == kHexNewline)
-                ++m_line;
-            else if (digit != kHexSpace)
-                break;
-            ++at;
-        }
-        m_pos = at;
-        if (at == m_end) continue;
-        const unsigned char c = *m_pos++;
-        if (digit == kHexClose) break;
-        std::string shown = c >= 32 && c < 127
-                                ? std::string(1, static_cast<char>(c))
-                                : "\\x" + std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
-        fail(m_line, "invalid character '" + shown + "' in hexadecimal data");
-    }
-    if (!keep) return nullptr;
-    // The digits gathered for a word not filled down to its lowest digit.
-    if ((position & 15) != 0) {
-        const unsigned shift = static_cast<unsigned>(position & 15) * 4;
-        uint64_t &word = words[position >> 4];
-        word = (word & ((uint64_t{1} << shift) - 1)) | gathered << shift;
-    }
-    // The last digit read is the least significant one.
-    if (position != 0) {
-        const uint64_t low = 4 * position, high = 4 * (digits - position);
-        if (!wrapped) {
-            copyBits(value, 0, value, low, high);
-            value.fill(high, low, false);
-        } else {
-            BitVector turned(digits * 4);
-            copyBits(turned, 0, value, low, high);
-            copyBits(turned, high, value, 0, low);
-            value = std::move(turned);
-        }
-    }
-    value.resize(bits);
-    return std::make_shared<const BitVector>(std::move(value));
 }
 
 // The persistence rules: a new length needs TDI and forgets MASK and SMASK;

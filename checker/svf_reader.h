@@ -6,7 +6,8 @@
 // the wait in clocks that the RUNTEST commands directly after the scan ask
 // for, and the stable states the TAP rests in since the scan before (ENDIR,
 // ENDDR, STATE and every RUNTEST move it).  The file is read in blocks and one scan is held at a time, so
-// memory follows the longest scan, not the file.
+// memory follows the longest scan, not the file.  The reader's lexer is in
+// svf_lexer.cpp, the reading of its hexadecimal values in hex_digits.cpp.
 #ifndef QSVFCHECK_SVF_READER_H
 #define QSVFCHECK_SVF_READER_H
 
@@ -15,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bit_vector.h"
@@ -108,7 +110,7 @@ private:
     bool refill();
     Token lex();
     Token nextToken();
-    void pushBack(Token token);
+    void pushBack(Token token) { m_pushed = std::move(token); }
     [[noreturn]] void fail(long line, const std::string &message) const;
     void expect(const char *text, const char *command);
     std::string expectWord(const char *what);
