@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <netinet/in.h>
 #include <unistd.h>
@@ -100,6 +101,12 @@ TEST(Program, ValueChangeDump) {
                              "$var wire 1 $ tdo $end\n$var wire 1 % trst $end\n$upscope $end\n$enddefinitions $end\n"
                              "#0\n$dumpvars\n0!\n0\"\n0#\n0$\n1%\n$end\n" +
                                  clocks + "#5000000\n");
+    // A new dump gets 0666 less the umask, as every output does.
+    const mode_t umask = ::umask(027);
+    const int status = runPlay({"--vcd", (work / "masked.vcd").string(), (work / "s.qsvf").string()}).status;
+    ::umask(umask);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(fs::status(work / "masked.vcd").permissions(), fs::perms(0640));
     // A dump that cannot be written is an error and leaves nothing behind.
     EXPECT_EQ(runPlay({"--vcd", (work / "no" / "s.vcd").string(), (work / "s.qsvf").string()}).status, 2);
     EXPECT_FALSE(fs::exists(work / "no"));
