@@ -34,6 +34,8 @@ public:
     bool finish(std::string &) override { return true; }
     // Called before each record is played.
     void startRecord();
+    // The compared scans answered so far (a repeated scan counted once).
+    uint64_t comparedScans() const { return m_comparedScans; }
 
 private:
     bool shiftChain(bool tdi);
