@@ -22,6 +22,7 @@ const std::string_view kUsage =
     "                    but the one a data scan addresses must be in BYPASS\n"
     "  --target N        the stream is for device N of --chain (1 at TDO)\n"
     "  --fail-at N       the Nth compared scan of the simulated chain reads wrong\n"
+    "                    (N up to the number of compared scans of the stream)\n"
     "  --vcd FILE        write TCK, TMS, TDI, TDO and TRST as a Value Change Dump\n"
     "  --frequency HZ    TCK frequency of the dump and the play time (default 1e6)\n"
     "  --trace           one line per TAP operation: moves, shifts, waits, and\n"

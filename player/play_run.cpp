@@ -34,7 +34,28 @@ struct Host {
     PinTrace *trace = nullptr;
     uint64_t clocks = 0, shifted = 0, records = 0;
     std::vector<uint8_t> scratch;  // TDO of shifts the player reads nothing of
+    // The TDO of the first try of the last scan that was repeated, for the
+    // failure report: the library reads each try into the same place.
+    uint32_t repeatsSeen = 0;
+    uint32_t firstTryScan = 0;       // scan number; 0 none yet
+    uint32_t repeatsBeforeScan = 0;  // the player's repeats before that scan's first repeat
+    std::vector<uint8_t> firstTryRead;
 };
+
+// The library repeats a failed scan without a word: it counts the repeat
+// and walks to the shift state again.  At the first pin move after a
+// scan's first repeat was counted, the TDO buffer still holds the read of
+// its first try, which is kept.
+void keepFirstTry(Host &host) {
+    const qsvfplay_state &p = host.player;
+    if (p.repeats == host.repeatsSeen) return;
+    host.repeatsSeen = p.repeats;
+    qsvfplay_vectors v{};
+    if (host.firstTryScan == p.scans || !qsvfplay_scan_vectors(&p, &v)) return;
+    host.firstTryScan = p.scans;
+    host.repeatsBeforeScan = p.repeats - 1;
+    host.firstTryRead.assign(v.read, v.read + (v.bits + 7) / 8);
+}
 
 size_t readStream(void *context, uint8_t *to, size_t max) {
     Host &host = *static_cast<Host *>(context);
@@ -46,6 +67,7 @@ size_t readStream(void *context, uint8_t *to, size_t max) {
 
 int clockPins(void *context, int tms, int tdi) {
     Host &host = *static_cast<Host *>(context);
+    keepFirstTry(host);
     const uint8_t before = host.tap.state();
     const bool tdo = host.pins->clock(tms, tdi, before);
     host.tap.clock(tms);
@@ -61,6 +83,7 @@ int clockPins(void *context, int tms, int tdi) {
 // gave, so for them TDO is read even where the player does not want it.
 void shiftPins(void *context, const uint8_t *tdi, uint8_t *tdo, size_t bytes) {
     Host &host = *static_cast<Host *>(context);
+    keepFirstTry(host);
     const uint8_t state = host.tap.state();
     const size_t bits = bytes * 8;
     const bool shown = host.vcd || host.trace;
@@ -122,13 +145,19 @@ std::string mnemonic(uint8_t opcode) {
     return opcode < qsvf::kOpcodeCount ? std::string(qsvf::kOpcodes[opcode].mnemonic) : std::to_string(opcode);
 }
 
-std::string failureReport(const qsvfplay_state &p) {
+// The failed scan with the expected bits, the mask and the bits read by
+// its first try: a device whose answer changes from try to try is seen as
+// it first failed.
+std::string failureReport(const Host &host) {
+    const qsvfplay_state &p = host.player;
     qsvfplay_vectors v{};
     qsvfplay_scan_vectors(&p, &v);
-    const bool piece = p.opcode >= qsvf::QSDRB;
+    const bool repeated = host.firstTryScan == p.scans && !host.firstTryRead.empty();
+    if (repeated) v.read = host.firstTryRead.data();
+    const uint32_t tries = repeated ? 1 + p.repeats - host.repeatsBeforeScan : 1;
     std::string report = "TDO comparison failed in " + mnemonic(p.opcode) + " at byte " + std::to_string(p.record) +
-                         ", scan " + std::to_string(p.scans) + ", after " + std::to_string(piece ? 0 : p.repeat) +
-                         (!piece && p.repeat == 1 ? " repeat" : " repeats");
+                         ", scan " + std::to_string(p.scans) + ", in " + std::to_string(tries) +
+                         (tries == 1 ? " try" : " tries; as read in the first try");
     for (uint32_t i = 0; i < v.bits && i < v.mask_bits; ++i) {
         const auto bit = [i](const uint8_t *vector, uint32_t valid) {
             return i < valid && ((vector[i >> 3] >> (i & 7)) & 1);
@@ -159,6 +188,39 @@ std::string invalidReport(const qsvfplay_state &p, size_t streamSize) {
     }
 }
 
+void startHost(Host &host, const std::vector<uint8_t> &stream, std::vector<uint8_t> &buffer) {
+    host.stream = &stream;
+    // Whatever the stream keeps and reads at one time is held in its own bytes.
+    buffer.assign(3 * stream.size() + 64, 0);
+    qsvfplay_init(&host.player, &kHostIo, &host, buffer.data(), static_cast<uint32_t>(buffer.size()));
+}
+
+// Plays the records to the end of the play; how it ended.
+int playRecords(Host &host, SimulatedChain *chain) {
+    int status;
+    do {
+        if (chain) chain->startRecord();
+        status = qsvfplay_step(&host.player);
+        ++host.records;
+        // A device of the chain out of BYPASS where it must be in it ends
+        // the play after that record.
+    } while (status == QSVFPLAY_MORE && (!chain || chain->bypassFault().empty()));
+    return status;
+}
+
+// The compared scans of the stream as the simulated chain counts them for
+// --fail-at: the stream played once into a chain that answers every bit as
+// expected, nothing shown.  -1 when that play does not reach QCOMPLETE (the
+// play proper then says why).
+int64_t countComparedScans(const std::vector<uint8_t> &stream, const std::vector<unsigned> &irLengths) {
+    Host host;
+    std::vector<uint8_t> buffer;
+    startHost(host, stream, buffer);
+    SimulatedChain chain(irLengths, 0, &host.player);
+    host.pins = &chain;
+    return playRecords(host, &chain) == QSVFPLAY_COMPLETE ? static_cast<int64_t>(chain.comparedScans()) : -1;
+}
+
 int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
     std::string error;
     std::vector<uint8_t> stream;
@@ -166,11 +228,17 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
         err << "qsvfplay: " << error << '\n';
         return kPlayInvalid;
     }
+    if (options.failAt) {
+        const int64_t compared = countComparedScans(stream, options.chain);
+        if (compared >= 0 && static_cast<uint64_t>(compared) < options.failAt) {
+            err << "qsvfplay: --fail-at " << options.failAt << " is beyond the compared scans of " << options.stream
+                << ": it has " << compared << (compared == 1 ? " compared scan\n" : " compared scans\n");
+            return kPlayInvalid;
+        }
+    }
     Host host;
-    host.stream = &stream;
-    // Whatever the stream keeps and reads at one time is held in its own bytes.
-    std::vector<uint8_t> buffer(3 * stream.size() + 64);
-    qsvfplay_init(&host.player, &kHostIo, &host, buffer.data(), static_cast<uint32_t>(buffer.size()));
+    std::vector<uint8_t> buffer;
+    startHost(host, stream, buffer);
 
     std::unique_ptr<Pins> pins;
     SimulatedChain *chain = nullptr;
@@ -199,12 +267,7 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
     if (options.trace) host.trace = &trace;
     if (options.trace && chain) chain->onUpdateIr([&trace](const auto &devices) { trace.instructions(devices); });
 
-    int status;
-    do {
-        if (chain) chain->startRecord();
-        status = qsvfplay_step(&host.player);
-        ++host.records;
-    } while (status == QSVFPLAY_MORE && (!chain || chain->bypassFault().empty()));
+    const int status = playRecords(host, chain);
     trace.finish();
     // A device of the chain out of BYPASS where it must be in it ends the
     // play after that record, as a failure.
@@ -222,7 +285,7 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
     out.flush();
     int result = status == QSVFPLAY_COMPLETE ? kPlayComplete : status == QSVFPLAY_TDO_FAILED ? kPlayFailed : kPlayInvalid;
     if (!bypassFault.empty()) result = kPlayFailed;
-    if (status == QSVFPLAY_TDO_FAILED) err << "qsvfplay: " << options.stream << ": " << failureReport(p) << '\n';
+    if (status == QSVFPLAY_TDO_FAILED) err << "qsvfplay: " << options.stream << ": " << failureReport(host) << '\n';
     else if (status != QSVFPLAY_COMPLETE && status != QSVFPLAY_MORE)
         err << "qsvfplay: " << options.stream << ": " << invalidReport(p, stream.size()) << '\n';
     if (!pins->finish(error)) {

@@ -60,6 +60,8 @@ public:
     // The first data scan shifted with a device out of BYPASS that must be
     // in it, as a sentence; empty while there is none.
     const std::string &bypassFault() const { return m_bypassFault; }
+    // The compared scans answered so far (a repeated scan counted once).
+    uint64_t comparedScans() const { return m_comparedScans; }
 
 private:
     bool shiftChain(bool tdi);

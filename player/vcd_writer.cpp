@@ -1,13 +1,7 @@
 // The Value Change Dump writer (see vcd_writer.h).
 #include "vcd_writer.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
 
 namespace qsvfplay {
 
@@ -19,28 +13,12 @@ constexpr const char *kNames[] = {"tck", "tms", "tdi", "tdo", "trst"};
 
 }  // namespace
 
-VcdWriter::~VcdWriter() {
-    if (m_file) {
-        std::fclose(m_file);
-        std::remove(m_temporary.c_str());
-    }
-}
-
 bool VcdWriter::open(const std::string &fileName, double frequency, std::string &error) {
-    m_name = fileName;
-    std::vector<char> pattern(fileName.begin(), fileName.end());
-    static const char kSuffix[] = ".XXXXXX";
-    pattern.insert(pattern.end(), kSuffix, kSuffix + sizeof kSuffix);
-    const int fd = ::mkstemp(pattern.data());
-    if (fd < 0 || !(m_file = ::fdopen(fd, "w"))) {
-        error = "cannot write " + fileName + ": " + std::strerror(errno);
-        if (fd >= 0) {
-            ::close(fd);
-            std::remove(pattern.data());
-        }
+    if (!m_output.open(fileName)) {
+        error = "cannot write " + fileName + ": " + m_output.reason();
         return false;
     }
-    m_temporary = pattern.data();
+    m_file = m_output.stream();
     m_period = static_cast<uint64_t>(std::llround(1e12 / frequency));
     if (m_period < 2) m_period = 2;
     std::fprintf(m_file, "$version qsvfplay (QSVF tools) %s $end\n$timescale 1 ps $end\n$scope module jtag $end\n",
@@ -84,15 +62,10 @@ void VcdWriter::trst(bool asserted) {
 
 bool VcdWriter::close(std::string &error) {
     at(m_clocks * m_period);
-    const bool written = !std::ferror(m_file);
-    const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
-    if (!written || !closed || std::rename(m_temporary.c_str(), m_name.c_str()) != 0) {
-        error = "cannot write " + m_name + ": " + std::strerror(errno ? errno : EIO);
-        std::remove(m_temporary.c_str());
-        return false;
-    }
-    return true;
+    if (m_output.commit()) return true;
+    error = "cannot write " + m_output.name() + ": " + m_output.reason();
+    return false;
 }
 
 }  // namespace qsvfplay

@@ -1,15 +1,20 @@
 // The Value Change Dump of a play: TCK, TMS, TDI, TDO and TRST (the pin
 // level, low while asserted) in one scope, timed at the TCK frequency.  Each
 // clock begins with TCK falling and the new TMS and TDI (and the TDO that
-// is read in that half), and TCK rises half a period later.  The dump is
-// written to a temporary file beside the named one and renamed to it only
-// when it is complete, so a failed write never replaces a good file.
+// is read in that half), and TCK rises half a period later.  The dump is an
+// output like those of the other programs (qsvf_output_file.h): written
+// under a temporary name beside the named file and renamed to it only when
+// it is complete, so a failed write never replaces a good file, with the
+// permission bits of the file it replaces or, for a new one, 0666 less the
+// umask.
 #ifndef QSVFPLAY_VCD_WRITER_H
 #define QSVFPLAY_VCD_WRITER_H
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
+
+#include "qsvf_output_file.h"
 
 namespace qsvfplay {
 
@@ -18,7 +23,6 @@ public:
     VcdWriter() = default;
     VcdWriter(const VcdWriter &) = delete;
     VcdWriter &operator=(const VcdWriter &) = delete;
-    ~VcdWriter();
 
     // False, with the reason, when the temporary file cannot be made.
     bool open(const std::string &fileName, double frequency, std::string &error);
@@ -32,8 +36,8 @@ private:
     void change(int signal, bool value);
     void at(uint64_t time);
 
+    qsvf::OutputFile m_output;  // removes an unfinished dump when it goes
     std::FILE *m_file = nullptr;
-    std::string m_name, m_temporary;
     uint64_t m_period = 0;  // picoseconds
     uint64_t m_clocks = 0;
     uint64_t m_time = 0;  // of the last time stamp written

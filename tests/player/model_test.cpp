@@ -6,13 +6,13 @@
 // waits the model hands out for the same stream.
 #include <gtest/gtest.h>
 
-#include <set>
 
 #include "player.h"
 #include "qsvf_format.h"
 #include "qsvfplay.h"
 #include "simulated_chain.h"
 #include "stream_reader.h"
+#include "svf_corpus.h"
 #include "svf_generator.h"
 #include "tap_tracker.h"
 #include "test_support.h"
@@ -145,7 +145,16 @@ int translate(const std::string &options, const fs::path &svf, const fs::path &q
 
 class Translations : public ::testing::TestWithParam<OptionSet> {};
 
-TEST_P(Translations, GeneratedAndCorpusStreamsPlayAsTheModelSays) {
+void expectTranslationsPlayAsTheModelSays(const OptionSet &set, const std::vector<fs::path> &files,
+                                          const WorkFolder &work) {
+    for (const fs::path &svf : files) {
+        const fs::path qsvf = work / (svf.stem().string() + ".qsvf");
+        ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
+        expectSameAsModel(qsvf, svf.filename().string() + ", svf2qsvf " + set.options);
+    }
+}
+
+TEST_P(Translations, GeneratedStreamsPlayAsTheModelSays) {
     const OptionSet &set = GetParam();
     WorkFolder work(std::string("player_") + set.name);
     std::vector<fs::path> files;
@@ -153,16 +162,16 @@ TEST_P(Translations, GeneratedAndCorpusStreamsPlayAsTheModelSays) {
         files.push_back(work / ("seed" + std::to_string(seed) + ".svf"));
         writeFile(files.back(), generateSvf(seed, SvfDialect::Full));
     }
-    std::set<fs::path> corpus;
-    for (const fs::directory_entry &entry : fs::directory_iterator(QSVF_CORPUS_DIR))
-        if (entry.path().extension() == ".svf") corpus.insert(entry.path());
-    ASSERT_FALSE(corpus.empty()) << "no .svf file in " << QSVF_CORPUS_DIR;
-    files.insert(files.end(), corpus.begin(), corpus.end());
-    for (const fs::path &svf : files) {
-        const fs::path qsvf = work / (svf.stem().string() + ".qsvf");
-        ASSERT_EQ(translate(set.options, svf, qsvf), 0) << "svf2qsvf " << set.options << " on " << svf;
-        expectSameAsModel(qsvf, svf.filename().string() + ", svf2qsvf " + set.options);
-    }
+    expectTranslationsPlayAsTheModelSays(set, files, work);
+}
+
+TEST_P(Translations, CorpusStreamsPlayAsTheModelSays) {
+    QSVF_SKIP_WITHOUT_CORPUS();
+    const OptionSet &set = GetParam();
+    WorkFolder work(std::string("player_corpus_") + set.name);
+    const std::vector<fs::path> corpus = qsvftest::corpusFiles();
+    ASSERT_FALSE(corpus.empty()) << "no .svf file in " << qsvftest::corpusFolder();
+    expectTranslationsPlayAsTheModelSays(set, corpus, work);
 }
 
 INSTANTIATE_TEST_SUITE_P(Options, Translations, ::testing::ValuesIn(kTranslatorOptions),

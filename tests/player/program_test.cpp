@@ -1,16 +1,18 @@
 // The qsvfplay program in-process: its command line and statuses, the
 // summary and failure lines, the simulated chain, the Value Change Dump,
 // and the remote_bitbang client against a small server in the test that
-// answers every TDO read with 1 and keeps every byte it is sent.
+// answers TDO reads as told (1 beyond that) and keeps every byte it is sent.
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "play_run.h"
 #include "test_support.h"
@@ -78,9 +80,17 @@ TEST(Program, SummaryFailureReportAndChain) {
               std::string::npos)
         << run.out;
     EXPECT_EQ(run.err, "qsvfplay: " + (work / "dr.qsvf").string() +
-                           ": TDO comparison failed in QSDRTDO at byte 9, scan 1, after 1 repeat, first at bit 0\n"
-                           "  expected 0x5\n  read     0xa\n  mask     0xf\n");
-    EXPECT_EQ(runPlay({"--fail-at", "2", (work / "dr.qsvf").string()}).status, 0);
+                           ": TDO comparison failed in QSDRTDO at byte 9, scan 1, in 2 tries; as read in the first "
+                           "try, first at bit 0\n  expected 0x5\n  read     0xa\n  mask     0xf\n");
+    // A scan number beyond the stream's compared scans is refused before the play.
+    for (const auto &[stream, failAt, has] : {std::tuple{"ir.qsvf", "1", "it has 0 compared scans"},
+                                              std::tuple{"dr.qsvf", "2", "it has 1 compared scan"}}) {
+        run = runPlay({"--fail-at", failAt, (work / stream).string()});
+        EXPECT_EQ(run.status, 2) << stream;
+        EXPECT_EQ(run.out, "") << stream;
+        EXPECT_EQ(run.err, "qsvfplay: --fail-at " + std::string(failAt) + " is beyond the compared scans of " +
+                               (work / stream).string() + ": " + has + "\n");
+    }
     writeFile(work / "cut.qsvf", bytesFromHex("07 01 08 00 00"));
     run = runPlay({(work / "cut.qsvf").string()});
     EXPECT_EQ(run.status, 2);
@@ -142,27 +152,36 @@ TEST(Program, ValueChangeDump) {
                              "$var wire 1 $ tdo $end\n$var wire 1 % trst $end\n$upscope $end\n$enddefinitions $end\n"
                              "#0\n$dumpvars\n0!\n0\"\n0#\n0$\n1%\n$end\n" +
                                  clocks + "#5000000\n");
+    // A new dump gets 0666 less the umask, as every output does.
+    const mode_t umask = ::umask(027);
+    const int status = runPlay({"--vcd", (work / "masked.vcd").string(), (work / "s.qsvf").string()}).status;
+    ::umask(umask);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(fs::status(work / "masked.vcd").permissions(), fs::perms(0640));
     // A dump that cannot be written is an error and leaves nothing behind.
     EXPECT_EQ(runPlay({"--vcd", (work / "no" / "s.vcd").string(), (work / "s.qsvf").string()}).status, 2);
     EXPECT_FALSE(fs::exists(work / "no"));
 }
 
-// One connection: every byte kept until 'Q' or the end, '1' for every 'R'.
-std::string serve(int listening) {
+// One connection: every byte kept until 'Q' or the end; the Nth 'R' is
+// answered with the Nth character of `answers`, and with '1' beyond them.
+std::string serve(int listening, const std::string &answers) {
     const int s = ::accept(listening, nullptr, nullptr);
     std::string got;
+    size_t reads = 0;
     char c;
     while (s >= 0 && ::recv(s, &c, 1, 0) == 1) {
         got += c;
-        if (c == 'R' && ::send(s, "1", 1, 0) != 1) break;
+        if (c == 'R' && ::send(s, reads < answers.size() ? &answers[reads++] : "1", 1, 0) != 1) break;
         if (c == 'Q') break;
     }
     if (s >= 0) ::close(s);
     return got;
 }
 
-PlayRun playRemote(const std::string &where, int listening, const fs::path &stream, std::string &sent) {
-    std::thread server([&] { sent = serve(listening); });
+PlayRun playRemote(const std::string &where, int listening, const fs::path &stream, std::string &sent,
+                   const std::string &answers = "") {
+    std::thread server([&] { sent = serve(listening, answers); });
     const PlayRun run = runPlay({"--remote-bitbang", where, stream.string()});
     server.join();
     return run;
@@ -192,6 +211,15 @@ TEST(Program, RemoteBitbangClient) {
     writeFile(work / "zeros.qsvf", bytesFromHex("08 00 00 00 04 01 0F 09 00 00 00"));
     EXPECT_EQ(playRemote(where, tcp, work / "ones.qsvf", sent).status, 0);
     EXPECT_EQ(playRemote(where, tcp, work / "zeros.qsvf", sent).status, 1);
+    // A device whose answer changes from try to try: with QREPEAT 2 the three
+    // tries of a scan expecting 5 read 1, d and 7 (bit 0 sent first).  The
+    // report shows the first try's read and its first differing bit.
+    writeFile(work / "tries.qsvf", bytesFromHex("07 02 08 00 00 00 04 01 0F 09 00 05 00"));
+    const PlayRun tries = playRemote(where, tcp, work / "tries.qsvf", sent, "1000" "1011" "1110");
+    EXPECT_EQ(tries.status, 1);
+    EXPECT_EQ(tries.err, "qsvfplay: " + (work / "tries.qsvf").string() +
+                             ": TDO comparison failed in QSDRTDO at byte 9, scan 1, in 3 tries; as read in the first "
+                             "try, first at bit 2\n  expected 0x5\n  read     0x1\n  mask     0xf\n");
     ::close(tcp);
 
     const int local = ::socket(AF_UNIX, SOCK_STREAM, 0);

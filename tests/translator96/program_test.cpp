@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "svf_corpus.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -103,17 +104,14 @@ TEST(Program, LargeFpgaScanSplitsWithoutLosingBits) {
 }
 
 TEST(Program, RealSvfFilesNeverCrash) {
-    const fs::path corpus = SVF96_CORPUS_DIR;
-    if (!fs::is_directory(corpus)) GTEST_SKIP() << "no corpus at " << corpus;
-    int files = 0;
-    for (const auto &entry : fs::directory_iterator(corpus)) {
-        if (entry.path().extension() != ".svf") continue;
-        ++files;
+    QSVF_SKIP_WITHOUT_CORPUS();
+    const std::vector<fs::path> files = qsvftest::corpusFiles();
+    for (const fs::path &svf : files) {
         for (const auto &options : {std::vector<std::string>{}, std::vector<std::string>{"-fpga"}}) {
-            const auto result = translateFile(entry.path(), options);
-            EXPECT_TRUE(result.status == 0 || result.status == 1) << entry.path() << " status " << result.status;
+            const auto result = translateFile(svf, options);
+            EXPECT_TRUE(result.status == 0 || result.status == 1) << svf << " status " << result.status;
             // Only a translation that succeeds leaves a stream.
-            ASSERT_EQ(result.outputExists, result.status == 0) << entry.path();
+            ASSERT_EQ(result.outputExists, result.status == 0) << svf;
             if (result.status == 0) {
                 ASSERT_GE(result.output.size(), 2u);
                 EXPECT_EQ(result.output[0], 0x07);  // every output starts with its QREPEAT
@@ -121,7 +119,7 @@ TEST(Program, RealSvfFilesNeverCrash) {
             }
         }
     }
-    EXPECT_GT(files, 0);
+    EXPECT_FALSE(files.empty()) << "no .svf file in " << qsvftest::corpusFolder();
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "qsvf_walk.h"
+#include "svf_corpus.h"
 #include "svf2qsvf.h"
 #include "svf_census.h"
 
@@ -152,25 +153,21 @@ struct CorpusRun {
 };
 
 void PrintTo(const CorpusRun &run, std::ostream *out) {
-    *out << run.file.filename().string() << (run.fpga ? " with -fpga" : "");
+    *out << (run.file.empty() ? "no corpus" : run.file.filename().string()) << (run.fpga ? " with -fpga" : "");
 }
 
+// Each file with and without -fpga; the placeholder once.
 std::vector<CorpusRun> corpusRuns() {
     std::vector<CorpusRun> runs;
-    const fs::path dir = QSVF_CORPUS_DIR;
-    if (!fs::is_directory(dir)) return runs;
-    std::vector<fs::path> files;
-    for (const auto &entry : fs::directory_iterator(dir))
-        if (entry.is_regular_file() && entry.path().extension() == ".svf") files.push_back(entry.path());
-    std::sort(files.begin(), files.end());
-    for (const fs::path &file : files) {
+    for (const fs::path &file : qsvftest::corpusFilesOrPlaceholder()) {
         runs.push_back({file, false});
-        runs.push_back({file, true});
+        if (!file.empty()) runs.push_back({file, true});
     }
     return runs;
 }
 
 std::string runName(const ::testing::TestParamInfo<CorpusRun> &info) {
+    if (info.param.file.empty()) return "corpus_absent";
     std::string name = info.param.file.stem().string() + (info.param.fpga ? "_fpga" : "_default");
     for (char &ch : name)
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
@@ -178,14 +175,15 @@ std::string runName(const ::testing::TestParamInfo<CorpusRun> &info) {
 }
 
 TEST(Corpus, FolderPresent) {
-    if (!fs::is_directory(QSVF_CORPUS_DIR)) GTEST_SKIP() << "no corpus folder at " << QSVF_CORPUS_DIR;
-    EXPECT_FALSE(corpusRuns().empty()) << "the corpus folder holds no .svf file";
+    QSVF_SKIP_WITHOUT_CORPUS();
+    EXPECT_FALSE(qsvftest::corpusFiles().empty()) << "the corpus folder holds no .svf file";
 }
 
 class CorpusFile : public ::testing::TestWithParam<CorpusRun> {};
 
 TEST_P(CorpusFile, TranslatesAndWalksCleanly) {
     const CorpusRun &run = GetParam();
+    QSVF_SKIP_PLACEHOLDER(run.file);
     const fs::path out = workFolder() / (run.file.stem().string() + (run.fpga ? ".fpga.qsvf" : ".qsvf"));
     std::vector<std::string> args = {"-w", "-i", run.file.string(), "-o", out.string()};
     if (run.fpga) args.insert(args.begin(), "-fpga");
@@ -231,10 +229,11 @@ GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusFile);
 // translating a file again after another file (and after an -fpga run) gives
 // the same bytes as the first time.
 TEST(Corpus, RepeatedRunsInOneProcessGiveTheSameBytes) {
-    const std::vector<CorpusRun> runs = corpusRuns();
-    if (runs.size() < 2) GTEST_SKIP() << "needs at least one corpus file";
+    QSVF_SKIP_WITHOUT_CORPUS();
+    const std::vector<fs::path> files = qsvftest::corpusFiles();
+    ASSERT_FALSE(files.empty());
     const fs::path dir = workFolder();
-    const std::string first = runs.front().file.string(), last = runs.back().file.string();
+    const std::string first = files.front().string(), last = files.back().string();
     ASSERT_EQ(translate({"-w", "-i", first, "-o", (dir / "a1.qsvf").string()}), 0);
     ASSERT_EQ(translate({"-w", "-fpga", "-rlen", "64", "-i", last, "-o", (dir / "b.qsvf").string()}), 0);
     ASSERT_EQ(translate({"-w", "-i", first, "-o", (dir / "a2.qsvf").string()}), 0);
