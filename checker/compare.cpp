@@ -244,7 +244,8 @@ std::string Check::summary(uint64_t scans) {
     if (svfNotes & kNotePio) notes.push_back("the SVF drives PIO, the format cannot");
     notes.insert(notes.end(), m_states.notes().begin(), m_states.notes().end());
     std::string line = "equivalent: " + plural(scans, "scan") + " checked, " + plural(m_tdoBits, "TDO bit") +
-                       " compared, " + plural(m_waits, "wait") + " checked";
+                       " compared, " + plural(m_waits, "wait") + " checked, needs a player buffer of " +
+                       plural(m_player.bufferNeed(), "byte");
     for (size_t i = 0; i < notes.size(); ++i) line += (i == 0 ? "; not carried: " : "; ") + notes[i];
     return line;
 }

@@ -157,6 +157,35 @@ bool Player::nextIncrement(StreamScan &scan) {
     return true;
 }
 
+void Player::countBuffer(const Record &record) {
+    const auto bytes = [](const BitVector &vector) { return qsvf::vectorBytes(vector.size()); };
+    const uint64_t d = record.vectors.empty() ? 0 : bytes(record.vectors[0]);
+    uint64_t reads = 0;
+    switch (record.opcode) {
+    case qsvf::QSIR:
+    case qsvf::QSIR2:
+    case qsvf::QTDOMASK:
+    case qsvf::QSDRB:
+    case qsvf::QSDRC:
+    case qsvf::QSDRE: reads = d; break;
+    case qsvf::QSDR:
+    case qsvf::QSETSDRMASKS: reads = 2 * d; break;
+    case qsvf::QSDRTDO:
+    case qsvf::QSDRTDOB:
+    case qsvf::QSDRTDOC:
+    case qsvf::QSDRTDOE: reads = 3 * d; break;
+    case qsvf::QSDRINC:
+        reads = 2 * d;
+        for (const BitVector &field : record.fields) reads += bytes(field);
+        break;
+    default: break;
+    }
+    m_bufferNeed = std::max(m_bufferNeed, m_keptMasks + m_keptTdoMask + m_keptExpected + reads);
+    if (record.opcode == qsvf::QSETSDRMASKS) m_keptMasks = bytes(record.vectors[0]) + bytes(record.vectors[1]);
+    if (record.opcode == qsvf::QTDOMASK) m_keptTdoMask = d;
+    if (record.opcode == qsvf::QSDRTDO) m_keptExpected = d;
+}
+
 bool Player::next(StreamScan &scan) {
     if (m_complete) return false;
     if (m_nextField < m_fields.size()) return nextIncrement(scan);
@@ -165,6 +194,7 @@ bool Player::next(StreamScan &scan) {
     for (;;) {
         Record &record = m_record;
         if (!m_reader.read(record)) m_reader.fail(m_reader.offset(), "the stream ends without QCOMPLETE");
+        countBuffer(record);
         const uint8_t op = record.opcode;
         const uint64_t recordBytes = m_reader.offset() - record.offset;
         if (inSplit && !isMiddlePiece(op) && !isLastPiece(op) && op != qsvf::QSDRSIZE && op != qsvf::QTDOMASK &&

@@ -112,6 +112,11 @@ public:
     // Some QSTATE of the current input moves to a state other than
     // Test-Logic-Reset and Run-Test/Idle: the stream writes every step.
     bool everyStateStep() const { return m_everyStep; }
+    // The smallest buffer a board's player needs for the records played so
+    // far: it keeps the increment masks, the TDO mask and the expected TDO
+    // value, and reads each record's vectors (and a compared scan's TDO)
+    // behind them.
+    uint64_t bufferNeed() const { return m_bufferNeed; }
 
 private:
     void startScan(StreamScan &scan, const Record &record, bool instruction, BitVector tdi);
@@ -125,6 +130,7 @@ private:
     void settle();
     void playState(const Record &record);
     void playWait(const Record &record);
+    void countBuffer(const Record &record);
 
     StreamReader &m_reader;
     Record m_record;
@@ -144,6 +150,8 @@ private:
     bool m_endExplicit[2] = {false, false};  // DR, IR: set by QENDDR, QENDIR
     bool m_everyStep = false;
     std::vector<Rest> m_rests;
+    uint64_t m_bufferNeed = 0;
+    uint64_t m_keptMasks = 0, m_keptTdoMask = 0, m_keptExpected = 0;  // bytes held between records
 };
 
 }  // namespace qsvfcheck

@@ -10,8 +10,8 @@ namespace qsvfplay {
 
 const std::string_view kUsage =
     "Usage: qsvfplay [--chain LENGTHS [--target N]] [--fail-at N] [--vcd FILE]\n"
-    "                [--frequency HZ] [--trace] [--remote-bitbang HOST:PORT|PATH]\n"
-    "                <stream.qsvf>\n"
+    "                [--frequency HZ] [--trace] [--buffer BYTES] [--quiet]\n"
+    "                [--remote-bitbang HOST:PORT|PATH] <stream.qsvf>\n"
     "\n"
     "Plays a QSVF stream the way the board player does, into a simulated TAP chain\n"
     "whose devices answer every compared TDO bit as expected, or into the pins of a\n"
@@ -27,6 +27,9 @@ const std::string_view kUsage =
     "  --frequency HZ    TCK frequency of the dump and the play time (default 1e6)\n"
     "  --trace           one line per TAP operation: moves, shifts, waits, and\n"
     "                    on --chain each device's instruction after Update-IR\n"
+    "  --buffer BYTES    play with a buffer of exactly this size, as a board does\n"
+    "                    (the summary line says what the stream needs)\n"
+    "  --quiet           no progress line (shown on a terminal after a second)\n"
     "  --remote-bitbang HOST:PORT|PATH\n"
     "                    play into a remote_bitbang server (TCP, or a unix socket)\n"
     "  --help            show this text\n"
@@ -90,18 +93,27 @@ std::string setRemote(std::string_view text, PlayOptions &options) {
     return text.empty() ? "--remote-bitbang takes HOST:PORT or a socket path" : "";
 }
 
+std::string setBuffer(std::string_view text, PlayOptions &options) {
+    return readCount(text, options.buffer) && options.buffer > 0 && options.buffer <= UINT32_MAX
+               ? ""
+               : "--buffer takes a size in bytes from 1 to 4294967295";
+}
+
 struct Switch {
     std::string_view name;
     std::string (*set)(std::string_view, PlayOptions &);  // null: a flag
+    bool PlayOptions::*flag = nullptr;
 };
 
-constexpr std::array<Switch, 7> kSwitches = {{
+constexpr std::array<Switch, 9> kSwitches = {{
     {"--chain", setChain},
     {"--target", setTarget},
     {"--fail-at", setFailAt},
     {"--vcd", setVcd},
     {"--frequency", setFrequency},
-    {"--trace", nullptr},
+    {"--trace", nullptr, &PlayOptions::trace},
+    {"--quiet", nullptr, &PlayOptions::quiet},
+    {"--buffer", setBuffer},
     {"--remote-bitbang", setRemote},
 }};
 
@@ -115,7 +127,7 @@ std::string parseOptions(int argc, const char *const *argv, PlayOptions &options
         for (const Switch &s : kSwitches)
             if (switches && arg == s.name) found = &s;
         if (found && !found->set) {
-            options.trace = true;
+            options.*(found->flag) = true;
         } else if (found) {
             if (i + 1 >= argc) return std::string(arg) + " needs a value";
             if (std::string error = found->set(argv[++i], options); !error.empty()) return error;

@@ -19,6 +19,8 @@ struct PlayOptions {
     double frequency = 1e6;       // TCK in Hz, for the VCD times and the play time
     bool trace = false;
     std::string remote;           // remote_bitbang server; empty: the simulated chain
+    uint64_t buffer = 0;          // the player's buffer in bytes, as on a board; 0: as large as the stream needs
+    bool quiet = false;           // no progress line on a terminal
 };
 
 extern const std::string_view kUsage;

@@ -2,14 +2,20 @@
 // the summary line and the failure report.
 #include "play_run.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iomanip>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "buffer_need.h"
 #include "pin_trace.h"
 #include "play_options.h"
 #include "qsvf_format.h"
@@ -148,7 +154,9 @@ std::string mnemonic(uint8_t opcode) {
 // The failed scan with the expected bits, the mask and the bits read by
 // its first try: a device whose answer changes from try to try is seen as
 // it first failed.
-std::string failureReport(const Host &host) {
+// It ends with the qsvfcheck command that names the SVF command of the
+// record at that byte.
+std::string failureReport(const Host &host, const std::string &streamFile) {
     const qsvfplay_state &p = host.player;
     qsvfplay_vectors v{};
     qsvfplay_scan_vectors(&p, &v);
@@ -156,8 +164,8 @@ std::string failureReport(const Host &host) {
     if (repeated) v.read = host.firstTryRead.data();
     const uint32_t tries = repeated ? 1 + p.repeats - host.repeatsBeforeScan : 1;
     std::string report = "TDO comparison failed in " + mnemonic(p.opcode) + " at byte " + std::to_string(p.record) +
-                         ", scan " + std::to_string(p.scans) + ", in " + std::to_string(tries) +
-                         (tries == 1 ? " try" : " tries; as read in the first try");
+                         ", scan " + std::to_string(p.scans) + " (" + std::to_string(v.bits) + " bits), in " +
+                         std::to_string(tries) + (tries == 1 ? " try" : " tries; as read in the first try");
     for (uint32_t i = 0; i < v.bits && i < v.mask_bits; ++i) {
         const auto bit = [i](const uint8_t *vector, uint32_t valid) {
             return i < valid && ((vector[i >> 3] >> (i & 7)) & 1);
@@ -167,8 +175,9 @@ std::string failureReport(const Host &host) {
             break;
         }
     }
-    report += "\n  expected " + hex(v.expected, v.bits, v.expected_bits) + "\n  read     " +
-              hex(v.read, v.bits, v.bits) + "\n  mask     " + hex(v.mask, v.bits, v.mask_bits);
+    report += "\n  READ " + hex(v.read, v.bits, v.bits) + "\n  WANT " + hex(v.expected, v.bits, v.expected_bits) +
+              "\n  MASK " + hex(v.mask, v.bits, v.mask_bits) + "\n  the SVF command: qsvfcheck --at " +
+              std::to_string(p.record) + " FILE.svf... " + streamFile;
     return report;
 }
 
@@ -184,23 +193,60 @@ std::string invalidReport(const qsvfplay_state &p, size_t streamSize) {
         return at + record + " cannot be played: a state code, end state or length out of range, no QSDRSIZE or "
                              "QSETSDRMASKS before it, or the TAP does not rest in a stable state";
     case QSVFPLAY_BAD_SPLIT: return at + record + " is out of place in a split scan";
-    default: return at + record + " does not fit the player's buffer";
+    default: return at + record + " record too long for the player's buffer";
     }
 }
 
-void startHost(Host &host, const std::vector<uint8_t> &stream, std::vector<uint8_t> &buffer) {
+// A buffer of `size` bytes, or with 0 one that holds whatever the stream
+// keeps and reads at one time (never more than three times its bytes).
+void startHost(Host &host, const std::vector<uint8_t> &stream, std::vector<uint8_t> &buffer, uint64_t size = 0) {
     host.stream = &stream;
-    // Whatever the stream keeps and reads at one time is held in its own bytes.
-    buffer.assign(3 * stream.size() + 64, 0);
+    buffer.assign(size ? static_cast<size_t>(size) : 3 * stream.size() + 64, 0);
     qsvfplay_init(&host.player, &kHostIo, &host, buffer.data(), static_cast<uint32_t>(buffer.size()));
 }
 
+// The progress line on a terminal: percent of the stream, scans and time,
+// rewritten in place at most five times a second once the play has lasted a
+// second; cleared at the end.
+class Progress {
+public:
+    explicit Progress(bool shown) : m_shown(shown), m_start(Clock::now()), m_last(m_start) {}
+    void update(const Host &host) {
+        if (!m_shown || ++m_calls % 64 != 0) return;
+        const auto now = Clock::now();
+        if (now - m_start < std::chrono::seconds(1) || now - m_last < std::chrono::milliseconds(200)) return;
+        m_last = now;
+        char line[96];
+        const double percent = host.stream->empty() ? 100.0 : 100.0 * host.next / host.stream->size();
+        const int length = std::snprintf(line, sizeof line, "\rqsvfplay: %5.1f%% of the stream, %u scans, %.0f s ",
+                                         percent, static_cast<unsigned>(host.player.scans), seconds());
+        if (length > 0) show(line, static_cast<size_t>(length));
+        m_written = true;
+    }
+    ~Progress() {
+        if (m_written) show("\r\033[K", 4);
+    }
+    double seconds() const { return std::chrono::duration<double>(Clock::now() - m_start).count(); }
+
+private:
+    // A terminal that no longer takes the line gets no more of it.
+    void show(const char *text, size_t length) {
+        if (::write(STDERR_FILENO, text, length) != static_cast<ssize_t>(length)) m_shown = false;
+    }
+    using Clock = std::chrono::steady_clock;
+    bool m_shown;
+    bool m_written = false;
+    uint64_t m_calls = 0;
+    Clock::time_point m_start, m_last;
+};
+
 // Plays the records to the end of the play; how it ended.
-int playRecords(Host &host, SimulatedChain *chain) {
+int playRecords(Host &host, SimulatedChain *chain, Progress *progress = nullptr) {
     int status;
     do {
         if (chain) chain->startRecord();
         status = qsvfplay_step(&host.player);
+        if (progress) progress->update(host);
         ++host.records;
         // A device of the chain out of BYPASS where it must be in it ends
         // the play after that record.
@@ -238,7 +284,8 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
     }
     Host host;
     std::vector<uint8_t> buffer;
-    startHost(host, stream, buffer);
+    startHost(host, stream, buffer, options.buffer);
+    const uint64_t need = bufferNeed(stream);
 
     std::unique_ptr<Pins> pins;
     SimulatedChain *chain = nullptr;
@@ -267,7 +314,11 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
     if (options.trace) host.trace = &trace;
     if (options.trace && chain) chain->onUpdateIr([&trace](const auto &devices) { trace.instructions(devices); });
 
-    const int status = playRecords(host, chain);
+    // Progress goes to a terminal only, never into a pipe or a file.
+    std::optional<Progress> progress(std::in_place, !options.quiet && ::isatty(STDERR_FILENO) == 1);
+    const int status = playRecords(host, chain, &*progress);
+    const double wall = progress->seconds();
+    progress.reset();
     trace.finish();
     // A device of the chain out of BYPASS where it must be in it ends the
     // play after that record, as a failure.
@@ -281,11 +332,17 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
         << ": "
         << host.records << " records, " << p.scans << " scans, " << host.shifted << " bits shifted, " << p.compared
         << " TDO bits compared, " << p.repeats << " repeats, " << host.clocks << " TCK clocks, "
-        << static_cast<double>(host.clocks) / options.frequency << " s at " << options.frequency << " Hz\n";
+        << static_cast<double>(host.clocks) / options.frequency << " s at " << options.frequency
+        << " Hz, needs a player buffer of " << need << (need == 1 ? " byte" : " bytes") << ", played in "
+        << std::setprecision(3) << wall << " s\n";
     out.flush();
     int result = status == QSVFPLAY_COMPLETE ? kPlayComplete : status == QSVFPLAY_TDO_FAILED ? kPlayFailed : kPlayInvalid;
     if (!bypassFault.empty()) result = kPlayFailed;
-    if (status == QSVFPLAY_TDO_FAILED) err << "qsvfplay: " << options.stream << ": " << failureReport(host) << '\n';
+    if (status == QSVFPLAY_TDO_FAILED)
+        err << "qsvfplay: " << options.stream << ": " << failureReport(host, options.stream) << '\n';
+    else if (status == QSVFPLAY_TOO_LONG)
+        err << "qsvfplay: " << options.stream << ": " << invalidReport(p, stream.size()) << " of " << buffer.size()
+            << " bytes (the stream needs " << need << ")\n";
     else if (status != QSVFPLAY_COMPLETE && status != QSVFPLAY_MORE)
         err << "qsvfplay: " << options.stream << ": " << invalidReport(p, stream.size()) << '\n';
     if (!pins->finish(error)) {

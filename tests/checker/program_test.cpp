@@ -94,7 +94,7 @@ struct CheckCase {
 
 const CheckCase kCheckCases[] = {
     {"equivalent", kExampleSvf, kExampleStream, 0,
-     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked"},
+     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked, needs a player buffer of 4 bytes"},
     {"tdi_bit", kExampleSvf, "07 20  04 00 00 00 00  02 08 FF  04 00 00 00 64  08 00 00 00 08  01 FF  09 01 00  00", 1,
      "{SVF}:1: scan 1 (SIR, 8 bits): TDI bit 0 is 0 in the SVF, 1 in the stream (QSIR at stream byte 7)"},
     {"wait_shorter", kExampleSvf,
@@ -103,7 +103,7 @@ const CheckCase kCheckCases[] = {
      "QSDRTDO at stream byte 22)"},
     {"wait_by_qwait_after_the_scan", kExampleSvf,
      "07 20  04 00 00 00 00  02 08 FE  08 00 00 00 08  01 FF  09 01 00  12 01  17 01 01 00 00 00 64  00", 0,
-     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked"},
+     "equivalent: 2 scans checked, 8 TDO bits compared, 1 wait checked, needs a player buffer of 4 bytes"},
     {"expected_tdo_bit", kExampleSvf,
      "07 20  04 00 00 00 00  02 08 FE  04 00 00 00 64  08 00 00 00 08  01 FF  09 01 04  00", 1,
      "{SVF}:2: scan 2 (SDR, 8 bits): expected TDO bit 2 is 0 in the SVF, 1 in the stream (QSDRTDO at stream byte 22)"},
@@ -120,7 +120,7 @@ const CheckCase kCheckCases[] = {
     // own length: FF, then 0F after the QSDRSIZE 4.
     {"split_scan", "SDR 12 TDI (ABC) TDO (123);\n",
      "07 00  08 00 00 00 08  01 FF  04 00 00 00 00  0F BC 23  08 00 00 00 04  01 0F  11 0A 01  00", 0,
-     "equivalent: 1 scan checked, 12 TDO bits compared, 0 waits checked"},
+     "equivalent: 1 scan checked, 12 TDO bits compared, 0 waits checked, needs a player buffer of 4 bytes"},
     {"split_scan_tdi_bit", "SDR 12 TDI (ABC) TDO (123);\n",
      "07 00  08 00 00 00 08  01 FF  04 00 00 00 00  0F BC 23  08 00 00 00 04  01 0F  11 08 01  00", 1,
      "{SVF}:1: scan 1 (SDR, 12 bits): TDI bit 9 is 1 in the SVF, 0 in the stream (split scan piece at stream byte 24)"},
@@ -142,10 +142,10 @@ const CheckCase kCheckCases[] = {
      "byte 24)"},
     // SMASK 0F: the top four TDI bits do not count.
     {"smask_keeps_low_bits", "SIR 8 TDI (FF) SMASK (0F);\n", "07 20  04 00 00 00 00  02 08 0F  00", 0,
-     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked"},
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, needs a player buffer of 1 byte"},
     // Header 2 bits TDI 1, data 4 bits TDI A: 6 bits 101001.
     {"header_joined", "HDR 2 TDI (1);\nSDR 4 TDI (A);\n", "07 20  08 00 00 00 06  01 00  04 00 00 00 00  09 29 00  00",
-     0, "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked"},
+     0, "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, needs a player buffer of 4 bytes"},
     // A value keeps its last 16 digits, however they are spread; one with
     // fewer digits has leading zeros.
     {"hex_digits_kept",
@@ -154,13 +154,13 @@ const CheckCase kCheckCases[] = {
      "07 20  08 00 00 00 40  01 00 00 00 00 00 00 00 00  04 00 00 00 00  09 01 23 45 67 89 AB CD EF  00 00 00 00 00 00 "
      "00 00"
      "  09 FE DC BA 98 76 54 32 10  00 00 00 00 00 00 00 00  09 00 00 00 00 00 00 00 05  00 00 00 00 00 00 00 00  00",
-     0, "equivalent: 3 scans checked, 0 TDO bits compared, 0 waits checked"},
+     0, "equivalent: 3 scans checked, 0 TDO bits compared, 0 waits checked, needs a player buffer of 40 bytes"},
     // The TAP state.  ENDDR DRPAUSE in a stream without QENDDR: the scan ends
     // in Run-Test/Idle, which the summary names; with QENDDR 0 the stream
     // says Run-Test/Idle where the SVF asks Pause-DR.
     {"end_state_not_carried", "ENDDR DRPAUSE;\nSDR 8 TDI (01);\n",
      "07 20  08 00 00 00 08  01 00  04 00 00 00 00  09 01 00  00", 0,
-     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked; "
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, needs a player buffer of 4 bytes; "
      "not carried: the SVF ends DR scans in Pause-DR, the stream in Run-Test/Idle"},
     {"end_state_differs", "ENDDR DRPAUSE;\nSDR 8 TDI (01);\n",
      "07 20  14 00  08 00 00 00 08  01 00  04 00 00 00 00  09 01 00  00", 1,
@@ -173,7 +173,7 @@ const CheckCase kCheckCases[] = {
      "least 10000 (line 2) (QSIR at stream byte 16)"},
     {"wait_before_first_scan", "STATE RESET;\nSTATE IDLE;\nRUNTEST 10000 TCK;\nSIR 8 TDI (01);\n",
      "07 20  12 00  12 01  17 01 01 00 00 27 10  04 00 00 00 00  02 08 01  00", 0,
-     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked"},
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, needs a player buffer of 1 byte"},
     {"reset_left_out", "STATE RESET;\nSTATE IDLE;\nSIR 8 TDI (01);\n", "07 20  12 01  04 00 00 00 00  02 08 01  00", 1,
      "{SVF}:3: scan 1 (SIR, 8 bits): before the scan the SVF rests in Test-Logic-Reset (line 1), the stream in "
      "Run-Test/Idle (QSIR at stream byte 9)"},
@@ -183,7 +183,7 @@ const CheckCase kCheckCases[] = {
      "{SVF}: after the last scan the stream waits 30 clocks in Run-Test/Idle, the SVF allows at most 20 (line 1)"},
     {"not_carried_by_the_format", "TRST OFF;\nSIR 8 TDI (01) TDO (01);\nPIOMAP (OUT A);\nPIO (H);\n",
      "07 20  04 00 00 00 00  02 08 01  00", 0,
-     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked; "
+     "equivalent: 1 scan checked, 0 TDO bits compared, 0 waits checked, needs a player buffer of 1 byte; "
      "not carried: the SVF compares SIR TDO, the format cannot; the SVF sets TRST, the format cannot; the SVF drives "
      "PIO, the format cannot"},
     // 10 ms at 1 kHz are 10 clocks, more than the 3 TCK.

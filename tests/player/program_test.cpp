@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "play_run.h"
+#include "svf_corpus.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -64,9 +65,14 @@ TEST(Program, SummaryFailureReportAndChain) {
     writeFile(work / "ir.qsvf", bytesFromHex("07 00 04 00 00 00 02 02 04 05 00"));
     PlayRun run = runPlay({(work / "ir.qsvf").string()});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, (work / "ir.qsvf").string() +
-                           ": played to QCOMPLETE: 4 records, 1 scans, 4 bits shifted, 0 TDO bits compared, 0 "
-                           "repeats, 18 TCK clocks, 1.8e-05 s at 1e+06 Hz\n");
+    // The QSIR's 4 bits take one byte of the buffer; the time it took ends
+    // the line.
+    const std::string summary = (work / "ir.qsvf").string() +
+                                ": played to QCOMPLETE: 4 records, 1 scans, 4 bits shifted, 0 TDO bits compared, 0 "
+                                "repeats, 18 TCK clocks, 1.8e-05 s at 1e+06 Hz, needs a player buffer of 1 byte, "
+                                "played in ";
+    EXPECT_EQ(run.out.substr(0, summary.size()), summary);
+    EXPECT_EQ(run.out.substr(run.out.size() - 3), " s\n");
     // Two devices with IRs of 3 and 2 bits capture 1 0 0 and 1 0.
     writeFile(work / "ir5.qsvf", bytesFromHex("02 05 00 00"));
     run = runPlay({"--chain", "3,2", "--trace", (work / "ir5.qsvf").string()});
@@ -80,8 +86,10 @@ TEST(Program, SummaryFailureReportAndChain) {
               std::string::npos)
         << run.out;
     EXPECT_EQ(run.err, "qsvfplay: " + (work / "dr.qsvf").string() +
-                           ": TDO comparison failed in QSDRTDO at byte 9, scan 1, in 2 tries; as read in the first "
-                           "try, first at bit 0\n  expected 0x5\n  read     0xa\n  mask     0xf\n");
+                           ": TDO comparison failed in QSDRTDO at byte 9, scan 1 (4 bits), in 2 tries; as read in "
+                           "the first try, first at bit 0\n  READ 0xa\n  WANT 0x5\n  MASK 0xf\n  the SVF command: "
+                           "qsvfcheck --at 9 FILE.svf... " +
+                           (work / "dr.qsvf").string() + "\n");
     // A scan number beyond the stream's compared scans is refused before the play.
     for (const auto &[stream, failAt, has] : {std::tuple{"ir.qsvf", "1", "it has 0 compared scans"},
                                               std::tuple{"dr.qsvf", "2", "it has 1 compared scan"}}) {
@@ -218,8 +226,10 @@ TEST(Program, RemoteBitbangClient) {
     const PlayRun tries = playRemote(where, tcp, work / "tries.qsvf", sent, "1000" "1011" "1110");
     EXPECT_EQ(tries.status, 1);
     EXPECT_EQ(tries.err, "qsvfplay: " + (work / "tries.qsvf").string() +
-                             ": TDO comparison failed in QSDRTDO at byte 9, scan 1, in 3 tries; as read in the first "
-                             "try, first at bit 2\n  expected 0x5\n  read     0x1\n  mask     0xf\n");
+                             ": TDO comparison failed in QSDRTDO at byte 9, scan 1 (4 bits), in 3 tries; as read in "
+                             "the first try, first at bit 2\n  READ 0x1\n  WANT 0x5\n  MASK 0xf\n  the SVF command: "
+                             "qsvfcheck --at 9 FILE.svf... " +
+                             (work / "tries.qsvf").string() + "\n");
     ::close(tcp);
 
     const int local = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -235,6 +245,45 @@ TEST(Program, RemoteBitbangClient) {
     ::close(local);
     // Nobody listening: status 2.
     EXPECT_EQ(runPlay({"--remote-bitbang", name, (work / "ones.qsvf").string()}).status, 2);
+}
+
+// The buffer a stream needs, as qsvfcheck's model and qsvfplay's walk of
+// the records both count it, is what the library takes: the stream plays
+// with exactly that many bytes and stops, before any pin moves of the
+// record, with one byte less.  For the examples and the corpus files in
+// modes that change the longest record.
+TEST(Program, PlaysInTheBufferTheSummarySays) {
+    WorkFolder work("player_buffer");
+    std::vector<fs::path> files = {fs::path(PLAYER_EXAMPLES_DIR) / "blink.svf",
+                                   fs::path(PLAYER_EXAMPLES_DIR) / "fpga_load.svf"};
+    for (const fs::path &file : qsvftest::corpusFiles()) files.push_back(file);
+    const auto number = [](const std::string &text, const std::string &before) -> uint64_t {
+        const size_t at = text.find(before);
+        return at == std::string::npos ? 0 : std::stoull(text.substr(at + before.size()));
+    };
+    for (const fs::path &svf : files)
+        for (const std::string options : {"", "-fpga -rlen 64", "-extensions -qwait"}) {
+            const std::string what = svf.filename().string() + " " + options;
+            const fs::path stream = work / "stream.qsvf";
+            std::vector<std::string> args = {CHECKER_SVF2QSVF, "-w"};
+            for (const std::string &option : words(options)) args.push_back(option);
+            args.insert(args.end(), {"-i", svf.string(), "-o", stream.string()});
+            ASSERT_EQ(runProgram(args), 0) << what;
+            const CheckRun check = runCheck({svf.string(), stream.string()});
+            ASSERT_EQ(check.status, 0) << what << check.out;
+            const uint64_t need = number(check.out, "needs a player buffer of ");
+            ASSERT_GT(need, 0u) << what << check.out;
+            PlayRun run = runPlay({stream.string()});
+            EXPECT_EQ(number(run.out, "needs a player buffer of "), need) << what << run.out;
+            run = runPlay({"--buffer", std::to_string(need), stream.string()});
+            EXPECT_EQ(run.status, 0) << what << run.err;
+            run = runPlay({"--buffer", std::to_string(need - 1), stream.string()});
+            EXPECT_EQ(run.status, 2) << what;
+            EXPECT_NE(run.err.find("record too long for the player's buffer of " + std::to_string(need - 1) +
+                                   " bytes (the stream needs " + std::to_string(need) + ")"),
+                      std::string::npos)
+                << what << run.err;
+        }
 }
 
 }  // namespace
