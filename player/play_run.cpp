@@ -29,6 +29,39 @@ namespace qsvfplay {
 
 namespace {
 
+// The progress line on a terminal: percent of the stream, scans and time,
+// rewritten in place at most five times a second once the play has lasted a
+// second; cleared at the end.
+class Progress {
+public:
+    explicit Progress(bool shown) : m_shown(shown), m_start(Clock::now()), m_last(m_start) {}
+    void update(double fraction, uint32_t scans) {
+        if (!m_shown) return;
+        const auto now = Clock::now();
+        if (now - m_start < std::chrono::seconds(1) || now - m_last < std::chrono::milliseconds(200)) return;
+        m_last = now;
+        char line[96];
+        const int length = std::snprintf(line, sizeof line, "\rqsvfplay: %5.1f%% of the stream, %u scans, %.0f s ",
+                                         100.0 * fraction, static_cast<unsigned>(scans), seconds());
+        if (length > 0) show(line, static_cast<size_t>(length));
+        m_written = true;
+    }
+    ~Progress() {
+        if (m_written) show("\r\033[K", 4);
+    }
+    double seconds() const { return std::chrono::duration<double>(Clock::now() - m_start).count(); }
+
+private:
+    // A terminal that no longer takes the line gets no more of it.
+    void show(const char *text, size_t length) {
+        if (::write(STDERR_FILENO, text, length) != static_cast<ssize_t>(length)) m_shown = false;
+    }
+    using Clock = std::chrono::steady_clock;
+    bool m_shown;
+    bool m_written = false;
+    Clock::time_point m_start, m_last;
+};
+
 // What the library's callbacks reach through their context pointer.
 struct Host {
     const std::vector<uint8_t> *stream = nullptr;
@@ -46,7 +79,17 @@ struct Host {
     uint32_t firstTryScan = 0;       // scan number; 0 none yet
     uint32_t repeatsBeforeScan = 0;  // the player's repeats before that scan's first repeat
     std::vector<uint8_t> firstTryRead;
+    Progress *progress = nullptr;
 };
+
+// The progress line after each record, and every 65536 clocks within a
+// long one.
+void showProgress(const Host &host) {
+    if (!host.progress) return;
+    const size_t size = host.stream->size();
+    host.progress->update(size == 0 ? 1.0 : static_cast<double>(host.next) / static_cast<double>(size),
+                          host.player.scans);
+}
 
 // The library repeats a failed scan without a word: it counts the repeat
 // and walks to the shift state again.  At the first pin move after a
@@ -77,7 +120,7 @@ int clockPins(void *context, int tms, int tdi) {
     const uint8_t before = host.tap.state();
     const bool tdo = host.pins->clock(tms, tdi, before);
     host.tap.clock(tms);
-    ++host.clocks;
+    if ((++host.clocks & 0xFFFF) == 0) showProgress(host);
     if (TapTracker::isShift(before)) ++host.shifted;
     if (host.vcd) host.vcd->clock(tms, tdi, tdo);
     if (host.trace) host.trace->clock(before, host.tap.state(), tdi, tdo);
@@ -205,48 +248,13 @@ void startHost(Host &host, const std::vector<uint8_t> &stream, std::vector<uint8
     qsvfplay_init(&host.player, &kHostIo, &host, buffer.data(), static_cast<uint32_t>(buffer.size()));
 }
 
-// The progress line on a terminal: percent of the stream, scans and time,
-// rewritten in place at most five times a second once the play has lasted a
-// second; cleared at the end.
-class Progress {
-public:
-    explicit Progress(bool shown) : m_shown(shown), m_start(Clock::now()), m_last(m_start) {}
-    void update(const Host &host) {
-        if (!m_shown || ++m_calls % 64 != 0) return;
-        const auto now = Clock::now();
-        if (now - m_start < std::chrono::seconds(1) || now - m_last < std::chrono::milliseconds(200)) return;
-        m_last = now;
-        char line[96];
-        const double percent = host.stream->empty() ? 100.0 : 100.0 * host.next / host.stream->size();
-        const int length = std::snprintf(line, sizeof line, "\rqsvfplay: %5.1f%% of the stream, %u scans, %.0f s ",
-                                         percent, static_cast<unsigned>(host.player.scans), seconds());
-        if (length > 0) show(line, static_cast<size_t>(length));
-        m_written = true;
-    }
-    ~Progress() {
-        if (m_written) show("\r\033[K", 4);
-    }
-    double seconds() const { return std::chrono::duration<double>(Clock::now() - m_start).count(); }
-
-private:
-    // A terminal that no longer takes the line gets no more of it.
-    void show(const char *text, size_t length) {
-        if (::write(STDERR_FILENO, text, length) != static_cast<ssize_t>(length)) m_shown = false;
-    }
-    using Clock = std::chrono::steady_clock;
-    bool m_shown;
-    bool m_written = false;
-    uint64_t m_calls = 0;
-    Clock::time_point m_start, m_last;
-};
-
 // Plays the records to the end of the play; how it ended.
-int playRecords(Host &host, SimulatedChain *chain, Progress *progress = nullptr) {
+int playRecords(Host &host, SimulatedChain *chain) {
     int status;
     do {
         if (chain) chain->startRecord();
         status = qsvfplay_step(&host.player);
-        if (progress) progress->update(host);
+        showProgress(host);
         ++host.records;
         // A device of the chain out of BYPASS where it must be in it ends
         // the play after that record.
@@ -316,8 +324,10 @@ int play(const PlayOptions &options, std::ostream &out, std::ostream &err) {
 
     // Progress goes to a terminal only, never into a pipe or a file.
     std::optional<Progress> progress(std::in_place, !options.quiet && ::isatty(STDERR_FILENO) == 1);
-    const int status = playRecords(host, chain, &*progress);
+    host.progress = &*progress;
+    const int status = playRecords(host, chain);
     const double wall = progress->seconds();
+    host.progress = nullptr;
     progress.reset();
     trace.finish();
     // A device of the chain out of BYPASS where it must be in it ends the
