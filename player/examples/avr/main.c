@@ -1,0 +1,81 @@
+/* A QSVF player for an 8-bit AVR board: the stream sits in program memory
+   (stream.S puts the file in), the TAP pins are bits of one port, bit-banged
+   by the clock callback, and the play's end code is left on three pins of
+   another port.  See README.md for the pins and the build. */
+#include <avr/interrupt.h>
+#include <avr/io.h>
+#include <avr/pgmspace.h>
+#include <avr/sleep.h>
+
+#include "qsvfplay.h"
+
+/* The TAP pins, all on port B: TCK, TMS and TDI outputs, TDO an input. */
+#define JTAG_PORT PORTB
+#define JTAG_DDR DDRB
+#define JTAG_IN PINB
+#define TCK_BIT (1 << 0)
+#define TMS_BIT (1 << 1)
+#define TDI_BIT (1 << 2)
+#define TDO_BIT (1 << 3)
+
+/* The end code (1 played to QCOMPLETE, 2 a TDO comparison failed, 3 and up
+   a stream the player refused) on PC0..PC2, for LEDs or a probe. */
+#define RESULT_PORT PORTC
+#define RESULT_DDR DDRC
+#define RESULT_MASK 0x07
+
+/* Bytes for what the player keeps and the vectors of one record; see
+   "The buffer" in qsvfplay.h for what a stream needs. */
+#ifndef BUFFER_SIZE
+#define BUFFER_SIZE 1024
+#endif
+
+/* The stream, from stream.S. */
+extern const uint8_t qsvf_stream[] PROGMEM;
+extern const uint8_t qsvf_stream_end[] PROGMEM;
+
+static const uint8_t *next_byte = qsvf_stream;
+
+static size_t read_stream(void *ctx, uint8_t *to, size_t max) {
+    size_t n = (size_t)(qsvf_stream_end - next_byte), i;
+    (void)ctx;
+    if (n > max) n = max;
+    for (i = 0; i < n; ++i) to[i] = pgm_read_byte(next_byte + i);
+    next_byte += n;
+    return n;
+}
+
+/* One TCK: TMS and TDI set while TCK is low, TDO read, then the rising
+   and the falling edge. */
+static int clock_pins(void *ctx, int tms, int tdi) {
+    uint8_t low = JTAG_PORT & (uint8_t) ~(TCK_BIT | TMS_BIT | TDI_BIT);
+    uint8_t tdo;
+    (void)ctx;
+    if (tms) low |= TMS_BIT;
+    if (tdi) low |= TDI_BIT;
+    JTAG_PORT = low;
+    tdo = JTAG_IN & TDO_BIT;
+    JTAG_PORT = low | TCK_BIT;
+    JTAG_PORT = low;
+    return tdo != 0;
+}
+
+static const qsvfplay_io pins = {read_stream, clock_pins, 0, 0};
+
+int main(void) {
+    static qsvfplay_state player;
+    static uint8_t buffer[BUFFER_SIZE];
+    int status;
+    JTAG_DDR = TCK_BIT | TMS_BIT | TDI_BIT;
+    qsvfplay_init(&player, &pins, 0, buffer, sizeof buffer);
+    status = qsvfplay_run(&player);
+    RESULT_DDR |= RESULT_MASK;
+    RESULT_PORT = (uint8_t)((RESULT_PORT & ~RESULT_MASK) | (status & RESULT_MASK));
+    /* Done: the pins keep their levels while the processor sleeps. */
+    cli();
+    set_sleep_mode(SLEEP_MODE_PWR_DOWN);
+    sleep_enable();
+    sleep_cpu();
+    for (;;) {
+    }
+}
