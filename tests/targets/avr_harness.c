@@ -16,9 +16,10 @@
 #include <stdlib.h>
 #include <string.h>
 
-/* The pins of the example: TCK, TMS, TDI, TDO on PB0..PB3, the end code on
-   port C. */
-enum { TCK_PIN = 0, TMS_PIN = 1, TDI_PIN = 2, TDO_PIN = 3 };
+/* The pins of the example: TMS on PB0, TDI on PB3, TDO on PB4, TCK on PB5,
+   the end code on port C. */
+enum { TMS_PIN = 0, TDI_PIN = 3, TDO_PIN = 4, TCK_PIN = 5 };
+enum { STACK_PATTERN = 0xA5 };
 
 struct tdo_feed {
     avr_irq_t *pin;
@@ -63,8 +64,8 @@ int main(int argc, char **argv) {
     struct tdo_feed feed;
     avr_irq_t *port_b, *port_c;
     unsigned long long limit = argc > 4 ? strtoull(argv[4], 0, 10) : 2000000000ull;
-    int state, pin;
-    static const char *names[] = {"tck", "tms", "tdi", "tdo"};
+    int state;
+    unsigned address, run;
 
     if (argc < 4) {
         fprintf(stderr, "usage: avr_harness FIRMWARE.elf TDO-FILE VCD-FILE [CYCLE-LIMIT]\n");
@@ -86,10 +87,14 @@ int main(int argc, char **argv) {
     port_b = avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('B'), 0);
     port_c = avr_io_getirq(avr, AVR_IOCTL_IOPORT_GETIRQ('C'), 0);
     if (avr_vcd_init(avr, argv[3], &vcd, 1000) != 0) return 2;
-    for (pin = TCK_PIN; pin <= TDO_PIN; ++pin) avr_vcd_add_signal(&vcd, port_b + pin, 1, names[pin]);
+    avr_vcd_add_signal(&vcd, port_b + TCK_PIN, 1, "tck");
+    avr_vcd_add_signal(&vcd, port_b + TMS_PIN, 1, "tms");
+    avr_vcd_add_signal(&vcd, port_b + TDI_PIN, 1, "tdi");
+    avr_vcd_add_signal(&vcd, port_b + TDO_PIN, 1, "tdo");
     avr_vcd_add_signal(&vcd, port_c + IOPORT_IRQ_PIN_ALL, 8, "result");
     avr_vcd_start(&vcd);
 
+    for (address = avr->ioend + 1; address <= avr->ramend; ++address) avr->data[address] = STACK_PATTERN;
     feed.pin = port_b + TDO_PIN;
     drive_tdo(&feed);
     avr_irq_register_notify(port_b + TCK_PIN, on_tck, &feed);
@@ -98,6 +103,9 @@ int main(int argc, char **argv) {
     while (state != cpu_Done && state != cpu_Crashed && avr->cycle < limit);
     avr_vcd_stop(&vcd);
     avr_vcd_close(&vcd);
-    printf("cycles %llu\n", (unsigned long long)avr->cycle);
+    /* The stack ends above the highest run of 64 untouched pattern bytes (a frame may leave a few of its bytes unwritten). */
+    for (address = avr->ramend, run = 0; address > avr->ioend && run < 64; --address)
+        run = avr->data[address] == STACK_PATTERN ? run + 1 : 0;
+    printf("cycles %llu\nstack %u\n", (unsigned long long)avr->cycle, (unsigned)(avr->ramend - address - run));
     return state == cpu_Done ? 0 : 1;
 }
