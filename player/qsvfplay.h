@@ -140,7 +140,7 @@ typedef struct qsvfplay_state {
 } qsvfplay_state;
 
 /* The vectors of the DR scan being played, or of the one that failed, all
-   in shift order.  `read` holds the TDO of the last bit shifted so far. */
+   in shift order.  `read` holds the TDO read so far, a byte at a time. */
 typedef struct qsvfplay_vectors {
     const uint8_t *tdi, *expected, *mask, *read;
     uint32_t bits, expected_bits, mask_bits;

@@ -402,8 +402,8 @@ TEST_P(Targets, PlantedFaultsAreSeen) {
 
     // The faults only a target shows.
     if (target.kind == Kind::Avr) {
-        const Build narrow = plantedBuild(target, "narrow_wait", "waitClocks(qsvfplay_state *p, uint32_t count",
-                                          "waitClocks(qsvfplay_state *p, unsigned count");
+        const Build narrow = plantedBuild(target, "narrow_wait", "waitClocks(p, p->run_test, 0);",
+                                          "waitClocks(p, (unsigned)p->run_test, 0);");
         const Stream &wait = streamNamed("pauses_default");
         verdict = compare(hostPlay(wait), playOn(target, narrow, wait, hostPlay(wait).tdo, false));
         EXPECT_NE(verdict.pins, "") << "a wait count of 16 bits was not seen";

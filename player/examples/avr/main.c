@@ -51,18 +51,18 @@ static size_t read_stream(void *ctx, uint8_t *to, size_t max) {
 }
 
 /* One TCK: TMS and TDI set while TCK is low, TDO read, then the rising
-   and the falling edge. */
+   and the falling edge, each a write of the TCK bit to the input register,
+   which turns the pin over.  TMS and TDI are 0 or 1. */
 static int clock_pins(void *ctx, int tms, int tdi) {
-    uint8_t low = JTAG_PORT & (uint8_t) ~(TCK_BIT | TMS_BIT | TDI_BIT);
-    uint8_t tdo;
+    uint8_t out = JTAG_PORT & (uint8_t) ~(TMS_BIT | TDI_BIT), in;
     (void)ctx;
-    if (tms) low |= TMS_BIT;
-    if (tdi) low |= TDI_BIT;
-    JTAG_PORT = low;
-    tdo = JTAG_IN & TDO_BIT;
-    JTAG_PORT = low | TCK_BIT;
-    JTAG_PORT = low;
-    return tdo != 0;
+    if (tms & 1) out |= TMS_BIT;
+    if (tdi & 1) out |= TDI_BIT;
+    JTAG_PORT = out;
+    in = JTAG_IN;
+    JTAG_IN = TCK_BIT;
+    JTAG_IN = TCK_BIT;
+    return (in & TDO_BIT) != 0;
 }
 
 #ifdef SPI_SHIFT
