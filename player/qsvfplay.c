@@ -30,6 +30,14 @@
 #define ROM_POINTER(entry) (entry)
 #endif
 
+/* Small helpers called from many places stay functions: inlined, their
+   32-bit arithmetic would be repeated at every call on an 8-bit processor. */
+#if defined(__AVR__) && defined(__GNUC__)
+#define NOT_INLINED __attribute__((noinline))
+#else
+#define NOT_INLINED
+#endif
+
 enum { STARTED = 1, DR_SET = 2, MASKS_SET = 4, IN_SPLIT = 8 };
 
 /* The next state of each state for TMS 0 (low nibble) and TMS 1 (high). */
@@ -68,19 +76,19 @@ static const uint8_t kVia[QSVF_STATE_COUNT] ROM = {
     0, 0, VIA(1, 2, 1), VIA(1, 2, 2), VIA(1, TO_DRSHIFT, 3), VIA(1, 2, 3), 0, VIA(2, 1, 1),
     VIA(2, 1, 2), VIA(1, 3, 2), VIA(1, 3, 3), VIA(1, TO_IRSHIFT, 4), VIA(1, 3, 4), 0, VIA(3, 1, 1), VIA(3, 1, 2)};
 
-static uint8_t stableIndex(uint8_t state) { return ROM_BYTE(kStable[state]); }
+static uint8_t stableIndex(uint8_t state) { return state < QSVF_STATE_COUNT ? ROM_BYTE(kStable[state]) : NOT_STABLE; }
 
-static uint32_t bytesOf(uint32_t bits) { return (bits >> 3) + ((bits & 7) != 0); }
+NOT_INLINED static uint32_t bytesOf(uint32_t bits) { return (bits >> 3) + ((bits & 7) != 0); }
 
 /* The bits below bit `bits % 8` of a byte, all of them at a multiple of 8. */
 static uint8_t lowBits(uint32_t bits) { return (uint8_t)((1u << (bits & 7)) - 1); }
 
 /* ---- the buffer: increment masks, TDO mask, kept expected TDO, then the record */
 
-static size_t incrementBytes(const qsvfplay_state *p) { return (size_t)bytesOf(p->increment_bits); }
-static size_t maskAt(const qsvfplay_state *p) { return 2 * incrementBytes(p); }
-static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + (size_t)bytesOf(p->mask_bits); }
-static size_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + (size_t)bytesOf(p->expected_bits); }
+NOT_INLINED static size_t incrementBytes(const qsvfplay_state *p) { return (size_t)bytesOf(p->increment_bits); }
+NOT_INLINED static size_t maskAt(const qsvfplay_state *p) { return 2 * incrementBytes(p); }
+NOT_INLINED static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + (size_t)bytesOf(p->mask_bits); }
+NOT_INLINED static size_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + (size_t)bytesOf(p->expected_bits); }
 
 static void reverse(uint8_t *at, size_t n) {
     uint8_t *end = at + n;
@@ -274,49 +282,69 @@ static int differs(qsvfplay_state *p, const uint8_t *expected, uint32_t expected
 
 /* ---- scans */
 
-/* One unsplit scan with its wait, repeated while its comparison fails and
-   repeats are left.  `expected` is null for a scan that compares nothing. */
-static int playScan(qsvfplay_state *p, int instruction, const uint8_t *tdi, uint32_t bits, const uint8_t *expected,
+/* What a scan does besides its bits: an unsplit scan does all of it, a
+   piece of a split scan walks in when it is the first and leaves when it
+   is the last. */
+enum { WALK_IN = 1, LEAVE = 2, WAIT_AFTER = 4, IR_SCAN = 8, UNSPLIT = WALK_IN | LEAVE | WAIT_AFTER };
+
+/* A scan: from the resting state into the shift state, the bits, out to
+   the end state, the run-test wait.  TDO is compared when `expected` is
+   not null; an unsplit scan is repeated, with its wait, while its
+   comparison fails and repeats are left. */
+static int playScan(qsvfplay_state *p, uint8_t how, const uint8_t *tdi, uint32_t bits, const uint8_t *expected,
                     uint32_t expectedBits) {
     uint8_t *read = expected && p->mask_bits ? p->buf + (size_t)(p->size - bytesOf(bits)) : 0;
     uint8_t tries = 0;
-    if (!bits) {
+    if (!bits && (how & WAIT_AFTER)) {
         runTest(p);
         return QSVFPLAY_MORE;
     }
-    if (stableIndex(p->tap) == NOT_STABLE) return QSVFPLAY_BAD_OPERAND;
-    ++p->scans;
+    if (how & WALK_IN) {
+        if (stableIndex(p->tap) == NOT_STABLE) return QSVFPLAY_BAD_OPERAND;
+        ++p->scans;
+    }
     for (;;) {
-        walkTo(p, instruction ? TO_IRSHIFT : TO_DRSHIFT);
-        shiftBits(p, tdi, read, bits, 1);
-        leaveShift(p, instruction);
-        runTest(p);
+        if (how & WALK_IN) walkTo(p, how & IR_SCAN ? TO_IRSHIFT : TO_DRSHIFT);
+        shiftBits(p, tdi, read, bits, how & LEAVE);
+        if (how & LEAVE) leaveShift(p, how & IR_SCAN);
+        if (how & WAIT_AFTER) runTest(p);
         if (!read || !differs(p, expected, expectedBits, read, bits)) return QSVFPLAY_MORE;
-        if (tries++ == p->repeat) return QSVFPLAY_TDO_FAILED;
+        if (!(how & WAIT_AFTER) || tries++ == p->repeat) return QSVFPLAY_TDO_FAILED;
         ++p->repeats;
     }
 }
 
-/* The scan after `tdi` in a QSDRINC run; the field is as in the stream,
-   `fieldBytes` bytes, its bit 0 the low bit of the last byte. */
-static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field, size_t fieldBytes) {
-    const uint8_t *address = p->buf, *data = p->buf + incrementBytes(p);
-    size_t n = (size_t)bytesOf(p->dr_bits), masks = incrementBytes(p), j, i, used = 0;
-    size_t limit = (size_t)(p->dr_bits < p->increment_bits ? p->dr_bits : p->increment_bits);
-    uint16_t sum, carry = 0;
+/* The scan after `tdi` in a QSDRINC run: the data-mask bits cleared, the
+   address mask added, then the field's bits put into the data-mask
+   positions, its lowest bit (the low bit of its last byte) into the lowest
+   position. */
+static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field) {
+    size_t masks = incrementBytes(p), n = (size_t)bytesOf(p->dr_bits), j;
+    const uint8_t *address = p->buf, *data = p->buf + masks;
+    uint32_t limit = p->dr_bits < p->increment_bits ? p->dr_bits : p->increment_bits, i;
+    uint16_t sum = 0;
+    uint8_t m = 1, fieldBit = 0, fieldByte = 0;
     for (j = 0; j < n; ++j) {
-        uint8_t d = j < masks ? data[j] : 0, a = j < masks ? address[j] : 0;
-        sum = (uint16_t)((uint8_t)(tdi[j] & ~d) + a + carry);
+        uint8_t d = j < masks ? data[j] : 0;
+        sum = (uint16_t)((uint8_t)(tdi[j] & ~d) + (j < masks ? address[j] : 0) + (sum >> 8));
         tdi[j] = (uint8_t)sum;
-        carry = sum >> 8;
     }
     if (p->dr_bits & 7) tdi[n - 1] &= lowBits(p->dr_bits);
     for (i = 0; i < limit; ++i) {
-        uint8_t m = (uint8_t)(1u << (i & 7));
-        if (data[i >> 3] & m) {
-            if ((field[fieldBytes - 1 - (used >> 3)] >> (used & 7)) & 1) tdi[i >> 3] |= m;
-            else tdi[i >> 3] &= (uint8_t)~m;
-            ++used;
+        if (*data & m) {
+            if (!fieldBit) {
+                fieldByte = *--field;
+                fieldBit = 1;
+            }
+            if (fieldByte & fieldBit) *tdi |= m;
+            else *tdi &= (uint8_t)~m;
+            fieldBit <<= 1;
+        }
+        m <<= 1;
+        if (!m) {
+            m = 1;
+            ++data;
+            ++tdi;
         }
     }
 }
@@ -381,7 +409,7 @@ static int playInstruction(qsvfplay_state *p, uint8_t opcode, uint32_t value, si
     (void)opcode;
     if (bytesOf(value) > p->size - at) return QSVFPLAY_TOO_LONG;
     if (!readVector(p, p->buf + at, value)) return QSVFPLAY_TRUNCATED;
-    return playScan(p, 1, p->buf + at, value, 0, 0);
+    return playScan(p, UNSPLIT | IR_SCAN, p->buf + at, value, 0, 0);
 }
 
 /* QSDR, and QSDRTDO, whose expected value is kept in place of the old one */
@@ -396,7 +424,7 @@ static int playData(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at
         p->expected_bits = p->dr_bits;
         at = recordAt(p);
     }
-    return playScan(p, 0, p->buf + at, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
+    return playScan(p, UNSPLIT, p->buf + at, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
 }
 
 /* QSDRINC: its first scan, then one per field */
@@ -420,45 +448,36 @@ static int playIncrements(qsvfplay_state *p, uint8_t opcode, uint32_t value, siz
         if (!take(&room, fieldBytes)) return QSVFPLAY_TOO_LONG;
     fields = tdi + b;
     if (!readBytes(p, fields, count * fieldBytes)) return QSVFPLAY_TRUNCATED;
-    status = playScan(p, 0, tdi, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
-    for (j = 0; j < count && status == QSVFPLAY_MORE; ++j) {
-        nextIncrement(p, tdi, fields + j * fieldBytes, fieldBytes);
-        status = playScan(p, 0, tdi, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
+    for (j = 0;; ++j) {
+        status = playScan(p, UNSPLIT, tdi, p->dr_bits, p->buf + expectedAt(p), p->expected_bits);
+        if (j == count || status != QSVFPLAY_MORE) return status;
+        nextIncrement(p, tdi, fields + (j + 1) * fieldBytes);
     }
-    return status;
 }
 
 /* One piece of a split scan: QSDRB .. QSDRTDOE */
 static int playPiece(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at) {
-    int withTdo = opcode >= QSVF_QSDRTDOB, first = opcode == QSVF_QSDRB || opcode == QSVF_QSDRTDOB;
-    int last = opcode == QSVF_QSDRE || opcode == QSVF_QSDRTDOE;
-    size_t b;
-    uint8_t *tdi = p->buf + at, *read;
-    int status = readDrVectors(p, at, (uint8_t)(1 + withTdo), (uint8_t)withTdo);
+    uint8_t withTdo = opcode >= QSVF_QSDRTDOB, first = opcode == QSVF_QSDRB || opcode == QSVF_QSDRTDOB;
+    uint8_t last = opcode == QSVF_QSDRE || opcode == QSVF_QSDRTDOE;
+    uint8_t *tdi = p->buf + at;
+    int status = readDrVectors(p, at, (uint8_t)(1 + withTdo), withTdo);
     (void)value;
     if (status) return status;
     if (last && !p->dr_bits) return QSVFPLAY_BAD_SPLIT;
-    b = (size_t)bytesOf(p->dr_bits);
-    read = withTdo && p->mask_bits ? p->buf + (size_t)p->size - b : 0;
-    if (first) {
-        if (!walkTo(p, TO_DRSHIFT)) return QSVFPLAY_BAD_OPERAND;
-        ++p->scans;
-        p->flags |= IN_SPLIT;
-    }
-    shiftBits(p, tdi, read, p->dr_bits, last);
-    if (last) {
-        leaveShift(p, 0);
-        p->flags &= (uint8_t)~IN_SPLIT;
-    }
-    return read && differs(p, tdi + b, p->dr_bits, read, p->dr_bits) ? QSVFPLAY_TDO_FAILED : QSVFPLAY_MORE;
+    status = playScan(p, (uint8_t)(first * WALK_IN | last * LEAVE), tdi, p->dr_bits,
+                      withTdo ? tdi + (size_t)bytesOf(p->dr_bits) : 0, p->dr_bits);
+    if (first) p->flags |= IN_SPLIT;
+    if (last) p->flags &= (uint8_t)~IN_SPLIT;
+    return status;
 }
 
 /* QSTATE, and QRESET and QIDLE, the moves to states 0 and 1 */
 static int playMove(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at) {
-    uint8_t state = (uint8_t)value, next = ROM_BYTE(kNext[p->tap]), to, via;
+    uint8_t state, next = ROM_BYTE(kNext[p->tap]), to, via;
     (void)at;
-    if (opcode != QSVF_QSTATE) state = (uint8_t)(opcode - QSVF_QRESET);
-    else if (value >= QSVF_STATE_COUNT) return QSVFPLAY_BAD_OPERAND;
+    if (opcode != QSVF_QSTATE) value = (uint32_t)(opcode - QSVF_QRESET);
+    if (value >= QSVF_STATE_COUNT) return QSVFPLAY_BAD_OPERAND;
+    state = (uint8_t)value;
     to = stableIndex(state);
     via = ROM_BYTE(kVia[state]);
     if ((next & 15) == state) clock1(p, 0);
@@ -481,7 +500,6 @@ static int playWait(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at
     (void)value;
     (void)at;
     if (!readBytes(p, states, 2) || !readInteger(p, 4, &count)) return QSVFPLAY_TRUNCATED;
-    if (states[0] >= QSVF_STATE_COUNT || states[1] >= QSVF_STATE_COUNT) return QSVFPLAY_BAD_OPERAND;
     wait = stableIndex(states[0]);
     end = stableIndex(states[1]);
     if (wait == NOT_STABLE || end == NOT_STABLE || stableIndex(p->tap) == NOT_STABLE) return QSVFPLAY_BAD_OPERAND;
@@ -501,39 +519,43 @@ static int skipComment(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t
     return QSVFPLAY_MORE;
 }
 
-/* Per opcode: the bytes of the integer that opens the record (low 3 bits),
-   whether the record may stand between the pieces of a split scan, whether
-   it is a piece that continues one, and the function that plays it. */
-enum { BETWEEN = 8, CONTINUES = 16 };
+/* The functions that play the records, and per opcode: the bytes of the
+   integer that opens the record (0, 1, 2 or 4: size code 0 to 3 in the low
+   2 bits), whether the record may stand between the pieces of a split scan,
+   whether it is a piece that continues one, and its function (top 4 bits,
+   an index into kPlayers). */
 typedef int (*RecordPlayer)(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at);
-static const struct {
-    uint8_t kind;
-    RecordPlayer play;
-} kRecords[QSVF_OPCODE_COUNT] ROM = {
-    {0, playComplete},                /* QCOMPLETE */
-    {BETWEEN, setMask},               /* QTDOMASK */
-    {1, playInstruction},             /* QSIR */
-    {0, playData},                    /* QSDR */
-    {4, setValue},                    /* QRUNTEST */
-    {0, playMove},                    /* QRESET */
-    {0, playMove},                    /* QIDLE */
-    {1, setValue},                    /* QREPEAT */
-    {4 | BETWEEN, setValue},          /* QSDRSIZE */
-    {0, playData},                    /* QSDRTDO */
-    {0, setIncrementMasks},           /* QSETSDRMASKS */
-    {0, playIncrements},              /* QSDRINC */
-    {0, playPiece},                   /* QSDRB */
-    {BETWEEN | CONTINUES, playPiece}, /* QSDRC */
-    {BETWEEN | CONTINUES, playPiece}, /* QSDRE */
-    {0, playPiece},                   /* QSDRTDOB */
-    {BETWEEN | CONTINUES, playPiece}, /* QSDRTDOC */
-    {BETWEEN | CONTINUES, playPiece}, /* QSDRTDOE */
-    {1, playMove},                    /* QSTATE */
-    {1, setValue},                    /* QENDIR */
-    {1, setValue},                    /* QENDDR */
-    {2, playInstruction},             /* QSIR2 */
-    {BETWEEN, skipComment},           /* QCOMMENT */
-    {0, playWait},                    /* QWAIT */
+static const RecordPlayer kPlayers[] ROM = {playComplete,    setValue,  setMask,  setIncrementMasks, playInstruction,
+                                            playData,        playMove,  playWait, playIncrements,    playPiece,
+                                            skipComment};
+enum { COMPLETE, SET, MASK, INCREMENT_MASKS, INSTRUCTION, DATA, MOVE, WAIT, INCREMENTS, PIECE, COMMENT };
+enum { BYTE = 1, WORD = 2, LONG = 3, BETWEEN = 4, CONTINUES = 8 };
+#define RECORD(player, flags) ((uint8_t)((player) << 4 | (flags)))
+static const uint8_t kRecords[QSVF_OPCODE_COUNT] ROM = {
+    RECORD(COMPLETE, 0),                  /* QCOMPLETE */
+    RECORD(MASK, BETWEEN),                /* QTDOMASK */
+    RECORD(INSTRUCTION, BYTE),            /* QSIR */
+    RECORD(DATA, 0),                      /* QSDR */
+    RECORD(SET, LONG),                    /* QRUNTEST */
+    RECORD(MOVE, 0),                      /* QRESET */
+    RECORD(MOVE, 0),                      /* QIDLE */
+    RECORD(SET, BYTE),                    /* QREPEAT */
+    RECORD(SET, LONG | BETWEEN),          /* QSDRSIZE */
+    RECORD(DATA, 0),                      /* QSDRTDO */
+    RECORD(INCREMENT_MASKS, 0),           /* QSETSDRMASKS */
+    RECORD(INCREMENTS, 0),                /* QSDRINC */
+    RECORD(PIECE, 0),                     /* QSDRB */
+    RECORD(PIECE, BETWEEN | CONTINUES),   /* QSDRC */
+    RECORD(PIECE, BETWEEN | CONTINUES),   /* QSDRE */
+    RECORD(PIECE, 0),                     /* QSDRTDOB */
+    RECORD(PIECE, BETWEEN | CONTINUES),   /* QSDRTDOC */
+    RECORD(PIECE, BETWEEN | CONTINUES),   /* QSDRTDOE */
+    RECORD(MOVE, BYTE),                   /* QSTATE */
+    RECORD(SET, BYTE),                    /* QENDIR */
+    RECORD(SET, BYTE),                    /* QENDDR */
+    RECORD(INSTRUCTION, WORD),            /* QSIR2 */
+    RECORD(COMMENT, BETWEEN),             /* QCOMMENT */
+    RECORD(WAIT, 0),                      /* QWAIT */
 };
 
 static int playRecord(qsvfplay_state *p) {
@@ -543,11 +565,11 @@ static int playRecord(qsvfplay_state *p) {
     if (!readBytes(p, &opcode, 1)) return QSVFPLAY_TRUNCATED;
     p->opcode = opcode;
     if (opcode >= QSVF_OPCODE_COUNT) return QSVFPLAY_BAD_OPCODE;
-    kind = ROM_BYTE(kRecords[opcode].kind);
+    kind = ROM_BYTE(kRecords[opcode]);
     if ((p->flags & IN_SPLIT) ? !(kind & BETWEEN) : (kind & CONTINUES) != 0) return QSVFPLAY_BAD_SPLIT;
     /* the integer operand that opens the record, read in one place */
-    if (!readInteger(p, kind & 7, &value)) return QSVFPLAY_TRUNCATED;
-    return ROM_POINTER(kRecords[opcode].play)(p, opcode, value, recordAt(p));
+    if (!readInteger(p, (kind & 3) == LONG ? 4 : kind & 3, &value)) return QSVFPLAY_TRUNCATED;
+    return ROM_POINTER(kPlayers[kind >> 4])(p, opcode, value, recordAt(p));
 }
 
 /* ---- the interface */
@@ -586,17 +608,23 @@ int qsvfplay_run(qsvfplay_state *player) {
 }
 
 int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vectors) {
-    uint8_t opcode = player->opcode;
+    uint8_t opcode = player->opcode, *buf = player->buf;
     size_t b = (size_t)bytesOf(player->dr_bits), at = recordAt(player);
-    int piece = opcode >= QSVF_QSDRB && opcode <= QSVF_QSDRTDOE;
-    uint8_t *buf = player->buf;
-    if (!piece && opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && opcode != QSVF_QSDRINC) return 0;
+    if (opcode >= QSVF_QSDRB && opcode <= QSVF_QSDRTDOE) {
+        /* a piece: its own expected value, if it has one, behind its TDI */
+        int withTdo = opcode >= QSVF_QSDRTDOB;
+        vectors->expected = withTdo ? buf + at + b : 0;
+        vectors->expected_bits = withTdo ? player->dr_bits : 0;
+    } else if (opcode == QSVF_QSDR || opcode == QSVF_QSDRTDO || opcode == QSVF_QSDRINC) {
+        vectors->expected = buf + expectedAt(player);
+        vectors->expected_bits = player->expected_bits;
+    } else {
+        return 0;
+    }
     vectors->tdi = buf + at;
     vectors->bits = player->dr_bits;
     vectors->mask = buf + maskAt(player);
     vectors->mask_bits = player->mask_bits;
     vectors->read = buf + (size_t)player->size - b;
-    vectors->expected = piece ? (opcode >= QSVF_QSDRTDOB ? buf + at + b : 0) : buf + expectedAt(player);
-    vectors->expected_bits = piece ? (opcode >= QSVF_QSDRTDOB ? player->dr_bits : 0) : player->expected_bits;
     return 1;
 }
