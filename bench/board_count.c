@@ -1,5 +1,6 @@
 /* The pins of the Cortex-M player example (player/examples/cortex-m/board.h)
-   for the benchmark in qemu-system-arm -M mps2-an385 -icount shift=5: the
+   for the benchmark in qemu-system-arm (the board of bench/player.sh) with
+   -icount shift=5: the
    callbacks move no pin (the clock callback stores TMS and TDI, TDO is 0;
    the shift callback does nothing), the board's first timer counts the
    virtual time (25 MHz; with -icount shift=5 an instruction takes 32 ns,

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Benchmarks of the player (figures printed, not tests):
 #  (a) code and static RAM of the library alone (-Os) per target: an
-#      ATmega328P with avr-gcc (goal: at most 3,300 bytes of flash, no RAM),
+#      the AVR of the example with avr-gcc (goal: at most 3,300 bytes of
+#      flash, no RAM),
 #      a Cortex-M0+ and an M3 with arm-none-eabi-gcc (M0+ goal: at most 2,600
 #      bytes, no C library function), s390x; the size of the player's state;
 #  (b) cost per clock on the targets, each from two plays that differ only
@@ -87,7 +88,8 @@ per_clock() { # label figure-of-small figure-of-large clocks -> "label N.N"
 }
 
 if have avr-gcc && [ -f /usr/include/simavr/sim_avr.h ]; then
-    cc -O2 -o "$work/avr_harness" "$root/tests/targets/avr_harness.c" -I/usr/include/simavr -lsimavr -lelf
+    cc -O2 -DAVR_MCU='"atmega328p"' -o "$work/avr_harness" "$root/tests/targets/avr_harness.c" -I/usr/include/simavr \
+        -lsimavr -lelf
     : > "$work/no-tdo.txt"
     avr=(avr-gcc -std=c99 -mmcu=atmega328p -Os -Wall -Wextra -Werror -I"$src" -I"$root/include")
     "${avr[@]}" -c "$src/qsvfplay.c" -o "$work/avr-qsvfplay.o"

@@ -16,6 +16,11 @@
 #include <stdlib.h>
 #include <string.h>
 
+/* The processor when the firmware does not name it: the example's. */
+#ifndef AVR_MCU
+#error "AVR_MCU: the name of the processor for simavr"
+#endif
+
 /* The pins of the example: TMS on PB0, TDI on PB3, TDO on PB4, TCK on PB5,
    the end code on port C. */
 enum { TMS_PIN = 0, TDI_PIN = 3, TDO_PIN = 4, TCK_PIN = 5 };
@@ -77,7 +82,7 @@ int main(int argc, char **argv) {
         fprintf(stderr, "avr_harness: cannot read %s or %s\n", argv[1], argv[2]);
         return 2;
     }
-    avr = avr_make_mcu_by_name(firmware.mmcu[0] ? firmware.mmcu : "atmega328p");
+    avr = avr_make_mcu_by_name(firmware.mmcu[0] ? firmware.mmcu : AVR_MCU);
     if (!avr) return 2;
     avr_init(avr);
     avr->log = LOG_ERROR;
