@@ -85,6 +85,7 @@ static uint8_t lowBits(uint32_t bits) { return (uint8_t)((1u << (bits & 7)) - 1)
 
 /* ---- the buffer: increment masks, TDO mask, kept expected TDO, then the record */
 
+NOT_INLINED static size_t drBytes(const qsvfplay_state *p) { return (size_t)bytesOf(p->dr_bits); }
 NOT_INLINED static size_t incrementBytes(const qsvfplay_state *p) { return (size_t)bytesOf(p->increment_bits); }
 NOT_INLINED static size_t maskAt(const qsvfplay_state *p) { return 2 * incrementBytes(p); }
 NOT_INLINED static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + (size_t)bytesOf(p->mask_bits); }
@@ -319,7 +320,7 @@ static int playScan(qsvfplay_state *p, uint8_t how, const uint8_t *tdi, uint32_t
    positions, its lowest bit (the low bit of its last byte) into the lowest
    position. */
 static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field) {
-    size_t masks = incrementBytes(p), n = (size_t)bytesOf(p->dr_bits), j;
+    size_t masks = incrementBytes(p), n = drBytes(p), j;
     const uint8_t *address = p->buf, *data = p->buf + masks;
     uint32_t limit = p->dr_bits < p->increment_bits ? p->dr_bits : p->increment_bits, i;
     uint16_t sum = 0;
@@ -381,26 +382,21 @@ static int setValue(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at
     return QSVFPLAY_MORE;
 }
 
-/* QTDOMASK: the new mask in place of the standing one */
-static int setMask(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at) {
-    int status = readDrVectors(p, at, 1, 0);
-    (void)opcode;
+/* QTDOMASK and QSETSDRMASKS: the new TDO mask, or the two new increment
+   masks, in place of the old ones */
+static int setMasks(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at) {
+    uint8_t increment = opcode == QSVF_QSETSDRMASKS;
+    int status = readDrVectors(p, at, (uint8_t)(1 + increment), 0);
     (void)value;
     if (status) return status;
-    replace(p->buf, maskAt(p), (size_t)bytesOf(p->mask_bits), at, (size_t)bytesOf(p->dr_bits));
-    p->mask_bits = p->dr_bits;
-    return QSVFPLAY_MORE;
-}
-
-/* QSETSDRMASKS: the two increment masks in place of the old ones */
-static int setIncrementMasks(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at) {
-    int status = readDrVectors(p, at, 2, 0);
-    (void)opcode;
-    (void)value;
-    if (status) return status;
-    replace(p->buf, 0, 2 * incrementBytes(p), at, 2 * (size_t)bytesOf(p->dr_bits));
-    p->increment_bits = p->dr_bits;
-    p->flags |= MASKS_SET;
+    if (increment) {
+        replace(p->buf, 0, 2 * incrementBytes(p), at, 2 * drBytes(p));
+        p->increment_bits = p->dr_bits;
+        p->flags |= MASKS_SET;
+    } else {
+        replace(p->buf, maskAt(p), (size_t)bytesOf(p->mask_bits), at, drBytes(p));
+        p->mask_bits = p->dr_bits;
+    }
     return QSVFPLAY_MORE;
 }
 
@@ -419,7 +415,7 @@ static int playData(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at
     (void)value;
     if (status) return status;
     if (withTdo) {
-        size_t b = (size_t)bytesOf(p->dr_bits);
+        size_t b = drBytes(p);
         replace(p->buf, expectedAt(p), (size_t)bytesOf(p->expected_bits), at + b, b);
         p->expected_bits = p->dr_bits;
         at = recordAt(p);
@@ -442,7 +438,7 @@ static int playIncrements(qsvfplay_state *p, uint8_t opcode, uint32_t value, siz
     status = readDrVectors(p, at, 1, 1);
     if (status) return status;
     if (!readInteger(p, 1, &count)) return QSVFPLAY_TRUNCATED;
-    b = (size_t)bytesOf(p->dr_bits);
+    b = drBytes(p);
     room = (size_t)p->size - at - 2 * b;
     for (j = 0; j < count; ++j)
         if (!take(&room, fieldBytes)) return QSVFPLAY_TOO_LONG;
@@ -465,7 +461,7 @@ static int playPiece(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t a
     if (status) return status;
     if (last && !p->dr_bits) return QSVFPLAY_BAD_SPLIT;
     status = playScan(p, (uint8_t)(first * WALK_IN | last * LEAVE), tdi, p->dr_bits,
-                      withTdo ? tdi + (size_t)bytesOf(p->dr_bits) : 0, p->dr_bits);
+                      withTdo ? tdi + drBytes(p) : 0, p->dr_bits);
     if (first) p->flags |= IN_SPLIT;
     if (last) p->flags &= (uint8_t)~IN_SPLIT;
     return status;
@@ -525,15 +521,14 @@ static int skipComment(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t
    whether it is a piece that continues one, and its function (top 4 bits,
    an index into kPlayers). */
 typedef int (*RecordPlayer)(qsvfplay_state *p, uint8_t opcode, uint32_t value, size_t at);
-static const RecordPlayer kPlayers[] ROM = {playComplete,    setValue,  setMask,  setIncrementMasks, playInstruction,
-                                            playData,        playMove,  playWait, playIncrements,    playPiece,
-                                            skipComment};
-enum { COMPLETE, SET, MASK, INCREMENT_MASKS, INSTRUCTION, DATA, MOVE, WAIT, INCREMENTS, PIECE, COMMENT };
+static const RecordPlayer kPlayers[] ROM = {playComplete, setValue, setMasks,       playInstruction, playData,
+                                            playMove,     playWait, playIncrements, playPiece,       skipComment};
+enum { COMPLETE, SET, MASKS, INSTRUCTION, DATA, MOVE, WAIT, INCREMENTS, PIECE, COMMENT };
 enum { BYTE = 1, WORD = 2, LONG = 3, BETWEEN = 4, CONTINUES = 8 };
 #define RECORD(player, flags) ((uint8_t)((player) << 4 | (flags)))
 static const uint8_t kRecords[QSVF_OPCODE_COUNT] ROM = {
     RECORD(COMPLETE, 0),                  /* QCOMPLETE */
-    RECORD(MASK, BETWEEN),                /* QTDOMASK */
+    RECORD(MASKS, BETWEEN),               /* QTDOMASK */
     RECORD(INSTRUCTION, BYTE),            /* QSIR */
     RECORD(DATA, 0),                      /* QSDR */
     RECORD(SET, LONG),                    /* QRUNTEST */
@@ -542,7 +537,7 @@ static const uint8_t kRecords[QSVF_OPCODE_COUNT] ROM = {
     RECORD(SET, BYTE),                    /* QREPEAT */
     RECORD(SET, LONG | BETWEEN),          /* QSDRSIZE */
     RECORD(DATA, 0),                      /* QSDRTDO */
-    RECORD(INCREMENT_MASKS, 0),           /* QSETSDRMASKS */
+    RECORD(MASKS, 0),                     /* QSETSDRMASKS */
     RECORD(INCREMENTS, 0),                /* QSDRINC */
     RECORD(PIECE, 0),                     /* QSDRB */
     RECORD(PIECE, BETWEEN | CONTINUES),   /* QSDRC */
@@ -609,7 +604,7 @@ int qsvfplay_run(qsvfplay_state *player) {
 
 int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vectors) {
     uint8_t opcode = player->opcode, *buf = player->buf;
-    size_t b = (size_t)bytesOf(player->dr_bits), at = recordAt(player);
+    size_t b = drBytes(player), at = recordAt(player);
     if (opcode >= QSVF_QSDRB && opcode <= QSVF_QSDRTDOE) {
         /* a piece: its own expected value, if it has one, behind its TDI */
         int withTdo = opcode >= QSVF_QSDRTDOB;
