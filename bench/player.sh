@@ -47,7 +47,7 @@ size_of() { # name compiler flags... -> one line of figures
     state=$("${tools}nm" -S "$work/state-$name.o" | awk '$4 == "state_size" { print $2 }')
     "${tools}size" -A "$work/qsvfplay-$name.o" | awk -v name="$name" -v state=$((16#$state)) \
         -v undefined="$("${tools}nm" -u "$work/qsvfplay-$name.o" | awk '{ printf "%s ", $2 }')" '
-        $1 ~ /^\.text/ || $1 ~ /^\.rodata/ || $1 ~ /^\.progmem/ { code += $2 }
+        $1 ~ /^\.text/ || $1 ~ /^\.rodata/ || $1 ~ /^\.progmem/ || $1 ~ /^\.data\.rel\.ro/ { code += $2; next }
         $1 ~ /^\.data/ { code += $2; ram += $2 }
         $1 ~ /^\.bss/ { ram += $2 }
         END { printf "%-11s code %5d bytes, static RAM %3d bytes, state %2d bytes, calls: %s\n",
