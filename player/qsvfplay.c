@@ -8,9 +8,9 @@
    stream is held in a fixed-width type of its size, a place in the buffer
    in size_t (the buffer is one object in memory, so its places fit), a
    count that stays below 256 in uint8_t; the tables stay in program memory
-   on the AVR, as does the table of the records, through which playRecord
-   finds the function that plays each; the loops that run once per clock move bits with 8-bit masks
-   and count in 16 bits. */
+   on the AVR, the table of the records among them, through which
+   playRecord finds the function that plays each; the loops that run once
+   per clock move bits with 8-bit masks and count in 16 bits. */
 #include "qsvfplay.h"
 
 #include "qsvf_format.h"
