@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <iostream>
 #include <map>
 #include <sstream>
 
@@ -367,9 +368,13 @@ TEST_P(Targets, PlayEveryStreamClockByClockLikeTheHost) {
         ASSERT_FALSE(host.pins.empty()) << stream.name << ": the host played nothing";
         for (bool bulk : {false, true}) {
             if (bulk && target.kind == Kind::Avr) continue;  // the AVR example has no shift callback
-            const Verdict verdict = compare(host, playOn(target, build, stream, host.tdo, bulk));
+            const Play played = playOn(target, build, stream, host.tdo, bulk);
+            const Verdict verdict = compare(host, played);
             EXPECT_EQ(verdict.pins, "") << stream.name << (bulk ? " with the bulk shift" : "");
             EXPECT_EQ(verdict.end, "") << stream.name << (bulk ? " with the bulk shift" : "");
+            std::cout << target.name << ' ' << stream.name << (bulk ? " (bulk shift)" : "") << ": "
+                      << played.pins.size() << " clocks, end code " << played.end
+                      << (verdict.pins.empty() && verdict.end.empty() ? ", as on the host\n" : ", differs\n");
         }
     }
 }
