@@ -45,8 +45,10 @@ size_of() { # name compiler flags... -> one line of figures
     "$cc" -std=c99 -I"$src" -I"$root/include" "$@" -c "$work/state_size.c" -o "$work/state-$name.o"
     local state
     state=$("${tools}nm" -S "$work/state-$name.o" | awk '$4 == "state_size" { print $2 }')
-    "${tools}size" -A "$work/qsvfplay-$name.o" | awk -v name="$name" -v state=$((16#$state)) \
+    # avr-gcc's read-only data is copied into RAM at the start (program memory needs PROGMEM)
+    "${tools}size" -A "$work/qsvfplay-$name.o" | awk -v name="$name" -v state=$((16#$state)) -v avr=$([ "$name" = avr ] && echo 1 || echo 0) \
         -v undefined="$("${tools}nm" -u "$work/qsvfplay-$name.o" | awk '{ printf "%s ", $2 }')" '
+        $1 ~ /^\.rodata/ && avr { code += $2; ram += $2; next }
         $1 ~ /^\.text/ || $1 ~ /^\.rodata/ || $1 ~ /^\.progmem/ || $1 ~ /^\.data\.rel\.ro/ { code += $2; next }
         $1 ~ /^\.data/ { code += $2; ram += $2 }
         $1 ~ /^\.bss/ { ram += $2 }
