@@ -76,7 +76,9 @@ static const uint8_t kVia[QSVF_STATE_COUNT] ROM = {
     0, 0, VIA(1, 2, 1), VIA(1, 2, 2), VIA(1, TO_DRSHIFT, 3), VIA(1, 2, 3), 0, VIA(2, 1, 1),
     VIA(2, 1, 2), VIA(1, 3, 2), VIA(1, 3, 3), VIA(1, TO_IRSHIFT, 4), VIA(1, 3, 4), 0, VIA(3, 1, 1), VIA(3, 1, 2)};
 
-static uint8_t stableIndex(uint8_t state) { return state < QSVF_STATE_COUNT ? ROM_BYTE(kStable[state]) : NOT_STABLE; }
+static uint8_t stableIndex(uint8_t state) {
+    return state < QSVF_STATE_COUNT ? ROM_BYTE(kStable[state]) : (uint8_t)NOT_STABLE;
+}
 
 NOT_INLINED static uint32_t bytesOf(uint32_t bits) { return (bits >> 3) + ((bits & 7) != 0); }
 
@@ -89,7 +91,9 @@ NOT_INLINED static size_t drBytes(const qsvfplay_state *p) { return (size_t)byte
 NOT_INLINED static size_t incrementBytes(const qsvfplay_state *p) { return (size_t)bytesOf(p->increment_bits); }
 NOT_INLINED static size_t maskAt(const qsvfplay_state *p) { return 2 * incrementBytes(p); }
 NOT_INLINED static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + (size_t)bytesOf(p->mask_bits); }
-NOT_INLINED static size_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + (size_t)bytesOf(p->expected_bits); }
+NOT_INLINED static size_t recordAt(const qsvfplay_state *p) {
+    return expectedAt(p) + (size_t)bytesOf(p->expected_bits);
+}
 
 static void reverse(uint8_t *at, size_t n) {
     uint8_t *end = at + n;

@@ -108,7 +108,8 @@ int main(int argc, char **argv) {
     while (state != cpu_Done && state != cpu_Crashed && avr->cycle < limit);
     avr_vcd_stop(&vcd);
     avr_vcd_close(&vcd);
-    /* The stack ends above the highest run of 64 untouched pattern bytes (a frame may leave a few of its bytes unwritten). */
+    /* The stack ends above the highest run of 64 untouched pattern bytes (a
+       frame may leave a few of its bytes unwritten). */
     for (address = avr->ramend, run = 0; address > avr->ioend && run < 64; --address)
         run = avr->data[address] == STACK_PATTERN ? run + 1 : 0;
     printf("cycles %llu\nstack %u\n", (unsigned long long)avr->cycle, (unsigned)(avr->ramend - address - run));

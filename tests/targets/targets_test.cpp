@@ -246,7 +246,8 @@ Verdict compare(const Play &host, const Play &target) {
         verdict.pins = std::to_string(host.pins.size()) + " clocks on the host, " +
                        std::to_string(target.pins.size()) + " on the target";
     if (hostStatusOf(target.end) != host.end)
-        verdict.end = "host exit status " + std::to_string(host.end) + ", target end code " + std::to_string(target.end);
+        verdict.end =
+            "host exit status " + std::to_string(host.end) + ", target end code " + std::to_string(target.end);
     return verdict;
 }
 
@@ -286,18 +287,19 @@ Play playOn(const Target &target, const Build &build, const Stream &stream, cons
     writeFile(run / "tdo.txt", tdo);
     const std::string include = "PLAYER_INCLUDE=" + build.source.string() + " " + joined(build.includes);
     if (target.kind == Kind::Avr) {
-        EXPECT_EQ(runIn(run, {"make", "-C", TARGETS_SOURCE_DIR "/player/examples/avr", "PLAYER_SRC=" + build.source.string(),
-                              include, "BUILD=" + build.objects.string(), "NAME=" + stream.name,
-                              "STREAM=" + stream.file.string()}),
+        EXPECT_EQ(runIn(run, {"make", "-C", TARGETS_SOURCE_DIR "/player/examples/avr",
+                              "PLAYER_SRC=" + build.source.string(), include, "BUILD=" + build.objects.string(),
+                              "NAME=" + stream.name, "STREAM=" + stream.file.string()}),
                   0)
             << readFile(run / "output.txt");
-        if (runIn(run, {TARGETS_AVR_HARNESS, (build.objects / (stream.name + ".elf")).string(), "tdo.txt", "pins.vcd"}) == 0)
+        const fs::path elf = build.objects / (stream.name + ".elf");
+        if (runIn(run, {TARGETS_AVR_HARNESS, elf.string(), "tdo.txt", "pins.vcd"}) == 0)
             play = readVcd(run / "pins.vcd");
     } else if (target.kind == Kind::BigEndian) {
         const fs::path runner = build.objects / "hosted_runner";
         if (!fs::exists(runner)) {
-            std::vector<std::string> args = {TARGETS_S390X_GCC, "-std=c99", "-O2", "-static", "-Wall", "-Wextra", "-Werror",
-                                             "-I" + build.source.string()};
+            std::vector<std::string> args = {TARGETS_S390X_GCC, "-std=c99", "-O2",    "-static",
+                                             "-Wall",           "-Wextra",   "-Werror", "-I" + build.source.string()};
             for (const std::string &dir : build.includes) args.push_back("-I" + dir);
             args.insert(args.end(), {TARGETS_SOURCE_DIR "/tests/targets/hosted_runner.c",
                                      (build.source / "qsvfplay.c").string(), "-o", runner.string()});
@@ -415,7 +417,8 @@ TEST_P(Targets, PlantedFaultsAreSeen) {
 
     // One start clock fewer: every target's pins differ.
     const Build shortStart = plantedBuild(target, "start", "i < 5; ++i) clock1", "i < 4; ++i) clock1");
-    verdict = compare(hostPlay(streamNamed("blink")), playOn(target, shortStart, streamNamed("blink"), hostPlay(streamNamed("blink")).tdo, false));
+    const Stream &blink = streamNamed("blink");
+    verdict = compare(hostPlay(blink), playOn(target, shortStart, blink, hostPlay(blink).tdo, false));
     EXPECT_NE(verdict.pins, "") << "four start clocks were not seen";
 
     // The faults only a target shows.
@@ -427,8 +430,9 @@ TEST_P(Targets, PlantedFaultsAreSeen) {
         EXPECT_NE(verdict.pins, "") << "a wait count of 16 bits was not seen";
     }
     if (target.kind == Kind::BigEndian) {
-        const Build bytes = plantedBuild(target, "byte_order", "for (i = 0; i < n; ++i) *value = *value << 8 | bytes[i];",
-                                         "for (i = 0; i < n; ++i) ((uint8_t *)value)[n - 1 - i] = bytes[i];");
+        const Build bytes =
+            plantedBuild(target, "byte_order", "for (i = 0; i < n; ++i) *value = *value << 8 | bytes[i];",
+                         "for (i = 0; i < n; ++i) ((uint8_t *)value)[n - 1 - i] = bytes[i];");
         const Stream &wait = streamNamed("pauses_default");
         verdict = compare(hostPlay(wait), playOn(target, bytes, wait, hostPlay(wait).tdo, false));
         EXPECT_NE(verdict.pins, "") << "an integer read through the bytes of a uint32_t was not seen";
