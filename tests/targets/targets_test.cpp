@@ -35,7 +35,8 @@ struct Play {
 };
 
 // Runs a program in `folder` with its output in folder/output.txt; returns
-// its exit status, -1 when it did not exit normally.
+// its exit status, -1 when it did not exit normally.  The environment is
+// the test's but for make's own variables.
 int runIn(const fs::path &folder, const std::vector<std::string> &args) {
     const std::string output = (folder / "output.txt").string();
     const pid_t pid = fork();
@@ -46,6 +47,12 @@ int runIn(const fs::path &folder, const std::vector<std::string> &args) {
         dup2(in, 0);
         dup2(out, 1);
         dup2(out, 2);
+        // A firmware build is a make of its own, not a job of a make that
+        // runs the tests (as a Debian build does), whose job server is not
+        // handed down.
+        unsetenv("MAKEFLAGS");
+        unsetenv("MFLAGS");
+        unsetenv("MAKELEVEL");
         std::vector<char *> argv;
         for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
         argv.push_back(nullptr);
