@@ -67,8 +67,43 @@
    and the kept expected value, and reads each record's vectors behind them;
    the TDO read by a compared scan goes to the end of the buffer.  A record
    whose vectors do not fit, together with what is kept and the TDO of its
-   scan, is refused before any pin moves.  Vectors in the buffer are in shift
-   order: byte i holds bits 8i..8i+7, bit 0 of byte 0 first shifted.
+   scan, is refused (QSVFPLAY_TOO_LONG) before any pin moves.  Vectors in the
+   buffer are in shift order: byte i holds bits 8i..8i+7, bit 0 of byte 0
+   first shifted.  In bytes, with B(n) = (n + 7) / 8 and D = B(the DR length):
+   what is kept is 2 B(increment mask length of the last QSETSDRMASKS) +
+   B(DR length at the last QTDOMASK) + B(DR length at the last QSDRTDO), and
+   each record needs that plus: QSIR, QSIR2 of L bits B(L); QTDOMASK D;
+   QSDR 2D; QSDRTDO 3D; QSETSDRMASKS 2D; QSDRINC 2D + its fields (count
+   times B(1 bits of the data mask)); a split piece D, with TDO 3D.  So a
+   stream whose DR scans are at most D bytes needs 5D bytes (plus the
+   increment masks and the fields of svf2qsvf96's QSDRINC); svf2qsvf -fpga
+   -rlen R keeps D at R / 8 however long the scans of the SVF file are.
+
+   The board.  The callbacks run inside qsvfplay_step (and qsvfplay_run), on
+   its stack; they get the ctx given to qsvfplay_init.  They may read the
+   player's fields and vectors (qsvfplay_scan_vectors) but must not change
+   them, nor call qsvfplay_init, qsvfplay_step or qsvfplay_run.  read may
+   return fewer bytes than asked, in chunks of any size; clock gets TMS and
+   TDI as 0 or 1 and returns TDO as 0 or 1; shift gets whole bytes (at least
+   one) of a scan before its last bit, TMS low throughout, and must write
+   every byte of `tdo` when it is not null; trst is called once, with 0,
+   before the first clock.  A play step returns when its record is played:
+   a long wait or scan is as long as the clocks it makes, and nothing else
+   in the library blocks or loops on the pins.
+
+   What the library assumes of the compiler: C99 with <stdint.h>'s
+   uint8_t, uint16_t and uint32_t (so 8-bit bytes), every value of the
+   stream in the fixed-width type of its size and no wider type; size_t for
+   places in the buffer (it is one object, so they fit); int only for
+   values that fit 16 bits (pins, end codes).  No byte order, no alignment
+   beyond that of the types, no heap, no standard I/O, no global data but
+   constant tables (in program memory on the AVR), no function of the C
+   library.  Code, state and stack as measured by bench/player.sh (-Os,
+   the stack as the deepest of the example firmware, main and its pin
+   callbacks included): an 8-bit AVR (avr-gcc 5.4) 5,832 bytes of flash,
+   state 57 bytes, stack 106 bytes; Cortex-M0+ (arm-none-eabi-gcc 12)
+   3,286 bytes, state 64 bytes, stack 256 bytes (M0 code) and
+   216 bytes (M3 code).
 
    Every record is read whole before its pins move: a record cut off by the
    end of the stream, or one that breaks the format, stops the play with
@@ -140,7 +175,7 @@ typedef struct qsvfplay_state {
 } qsvfplay_state;
 
 /* The vectors of the DR scan being played, or of the one that failed, all
-   in shift order.  `read` holds the TDO of the last bit shifted so far. */
+   in shift order.  `read` holds the TDO read so far, a byte at a time. */
 typedef struct qsvfplay_vectors {
     const uint8_t *tdi, *expected, *mask, *read;
     uint32_t bits, expected_bits, mask_bits;
