@@ -89,6 +89,24 @@ per_clock() { # label figure-of-small figure-of-large clocks -> "label N.N"
     awk -v a="$2" -v b="$3" -v n="$4" -v label="$1" 'BEGIN { printf "%s %.1f", label, (b - a) / n }'
 }
 
+# One target's line: the cost per clock of each stream pair and of the bulk
+# shift, and the deepest stack.  The runner (with its leading arguments)
+# takes a variant (plain or bulk) and a stream and prints "count stack".
+per_target() {
+    local label=$1 a b s1 s2 small large n stack=0; shift
+    local line=$label
+    for pair in $pairs; do
+        IFS=: read -r small large n <<< "$pair"
+        read -r a s1 <<< "$("$@" plain "$small")"
+        read -r b s2 <<< "$("$@" plain "$large")"
+        line="$line $(per_clock "${small%%[0-9]*}" "$a" "$b" "$n")"
+        stack=$(( s1 > stack ? s1 : stack )); stack=$(( s2 > stack ? s2 : stack ))
+    done
+    read -r a s1 <<< "$("$@" bulk shift512)"
+    read -r b s2 <<< "$("$@" bulk shift1536)"
+    echo "$line $(per_clock bulk-shift "$a" "$b" 1024); stack $stack bytes (plain), $s2 (bulk)"
+}
+
 if have avr-gcc && [ -f /usr/include/simavr/sim_avr.h ]; then
     cc -O2 -DAVR_MCU='"atmega328p"' -o "$work/avr_harness" "$root/tests/targets/avr_harness.c" -I/usr/include/simavr \
         -lsimavr -lelf
@@ -109,18 +127,7 @@ if have avr-gcc && [ -f /usr/include/simavr/sim_avr.h ]; then
         "$work/avr_harness" "$elf" "$work/no-tdo.txt" "$work/avr.vcd" |
             awk '$1 == "cycles" { c = $2 } $1 == "stack" { s = $2 } END { print c, s }'
     }
-    line="avr, CPU cycles:"
-    stack=0
-    for pair in $pairs; do
-        IFS=: read -r small large n <<< "$pair"
-        read -r a s1 <<< "$(avr_run plain "$small")"
-        read -r b s2 <<< "$(avr_run plain "$large")"
-        line="$line $(per_clock "${small%%[0-9]*}" "$a" "$b" "$n")"
-        stack=$(( s1 > stack ? s1 : stack )); stack=$(( s2 > stack ? s2 : stack ))
-    done
-    read -r a s1 <<< "$(avr_run bulk shift512)"
-    read -r b s2 <<< "$(avr_run bulk shift1536)"
-    echo "$line $(per_clock bulk-shift "$a" "$b" 1024); stack $stack bytes (plain), $s2 (bulk)"
+    per_target "avr, CPU cycles:" avr_run
     avr-size "$work/avr-plain/shift512.elf" | awk 'NR == 2 { print "  example firmware: flash " $1 + $2 ", RAM " $2 + $3 " bytes" }'
 else
     echo "avr: avr-gcc or libsimavr-dev not installed"
@@ -136,18 +143,7 @@ if have arm-none-eabi-gcc && have qemu-system-arm; then
             awk '$1 == "end" { print $4 * 5 / 4, $6 }'
     }
     for cpu in cortex-m0 cortex-m3; do
-        line="$cpu, instructions:"
-        stack=0
-        for pair in $pairs; do
-            IFS=: read -r small large n <<< "$pair"
-            read -r a s1 <<< "$(arm_run $cpu plain "$small")"
-            read -r b s2 <<< "$(arm_run $cpu plain "$large")"
-            line="$line $(per_clock "${small%%[0-9]*}" "$a" "$b" "$n")"
-            stack=$(( s1 > stack ? s1 : stack )); stack=$(( s2 > stack ? s2 : stack ))
-        done
-        read -r a s1 <<< "$(arm_run $cpu bulk shift512)"
-        read -r b s2 <<< "$(arm_run $cpu bulk shift1536)"
-        echo "$line $(per_clock bulk-shift "$a" "$b" 1024); stack $stack bytes (plain), $s2 (bulk)"
+        per_target "$cpu, instructions:" arm_run "$cpu"
     done
 else
     echo "cortex-m: arm-none-eabi-gcc or qemu-system-arm not installed"

@@ -40,8 +40,10 @@ SvfReader::SvfReader(std::string fileName, SvfOptions options)
         pattern.tdi = std::make_shared<const BitVector>(bits, value);
     };
     uint64_t headerIr = 0, trailerIr = 0;
-    for (uint64_t i = 0; i < chain.irLengths.size(); ++i)
-        if (i + 1 != chain.target) (i + 1 < chain.target ? headerIr : trailerIr) += chain.irLengths[i];
+    for (uint64_t device = 1; device <= chain.irLengths.size(); ++device) {
+        if (device < chain.target) headerIr += chain.irLengths[device - 1];
+        if (device > chain.target) trailerIr += chain.irLengths[device - 1];
+    }
     pad(m_hir, headerIr, true);
     pad(m_tir, trailerIr, true);
     pad(m_hdr, chain.target - 1, false);

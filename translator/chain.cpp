@@ -93,8 +93,10 @@ void placeInChain(CTapObj &tap) {
     if (!gChain.placed()) return;
     const auto target = static_cast<size_t>(gChain.target - 1);
     int64_t headerIr = 0, trailerIr = 0;
-    for (size_t i = 0; i < gChain.irLengths.size(); ++i)
-        (i < target ? headerIr : trailerIr) += i == target ? 0 : gChain.irLengths[i];
+    for (size_t i = 0; i < gChain.irLengths.size(); ++i) {
+        if (i < target) headerIr += gChain.irLengths[i];
+        if (i > target) trailerIr += gChain.irLengths[i];
+    }
     const auto headerDevices = static_cast<int64_t>(target);
     const auto trailerDevices = static_cast<int64_t>(gChain.irLengths.size() - target - 1);
     setPadding(tap.hir, headerIr, 0xFF);
