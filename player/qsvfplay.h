@@ -100,10 +100,10 @@
    constant tables (in program memory on the AVR), no function of the C
    library.  Code, state and stack as measured by bench/player.sh (-Os,
    the stack as the deepest of the example firmware, main and its pin
-   callbacks included): an 8-bit AVR (avr-gcc 5.4) 5,832 bytes of flash,
-   state 57 bytes, stack 106 bytes; Cortex-M0+ (arm-none-eabi-gcc 12)
-   3,286 bytes, state 64 bytes, stack 256 bytes (M0 code) and
-   216 bytes (M3 code).
+   callbacks included): an 8-bit AVR (avr-gcc 5.4) 4,636 bytes of flash,
+   state 65 bytes, stack 92 bytes; Cortex-M0+ (arm-none-eabi-gcc 12)
+   2,932 bytes, state 80 bytes, stack 248 bytes (M0 code) and
+   240 bytes (M3 code).
 
    Every record is read whole before its pins move: a record cut off by the
    end of the stream, or one that breaks the format, stops the play with
@@ -172,6 +172,9 @@ typedef struct qsvfplay_state {
     uint8_t opcode;          /* of the record being played */
     uint8_t status;          /* QSVFPLAY_MORE while playing, then the end */
     uint8_t flags;           /* what has been set, and the start */
+    /* The player's own, not to be relied on: the byte lengths of the DR
+       scan being played and of what is kept in the buffer. */
+    size_t dr_bytes, increment_bytes, mask_bytes, expected_bytes;
 } qsvfplay_state;
 
 /* The vectors of the DR scan being played, or of the one that failed, all

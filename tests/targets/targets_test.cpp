@@ -423,7 +423,7 @@ TEST_P(Targets, PlantedFaultsAreSeen) {
     EXPECT_NE(verdict.end, "") << "a turned TDO bit was not seen";
 
     // One start clock fewer: every target's pins differ.
-    const Build shortStart = plantedBuild(target, "start", "i < 5; ++i) clock1", "i < 4; ++i) clock1");
+    const Build shortStart = plantedBuild(target, "start", "waitClocks(player, 5, 1);", "waitClocks(player, 4, 1);");
     const Stream &blink = streamNamed("blink");
     verdict = compare(hostPlay(blink), playOn(target, shortStart, blink, hostPlay(blink).tdo, false));
     EXPECT_NE(verdict.pins, "") << "four start clocks were not seen";
