@@ -375,7 +375,11 @@ static int playWait(qsvfplay_state *p) {
    follows the first and whether the TDO read needs room; whether the
    record may stand between the pieces of a split scan; whether it is a
    piece that continues one. */
-enum { COMPLETE, SET, MOVE, WAIT, COMMENT, INSTRUCTION, TDO_MASK, INCREMENT_MASKS, DATA, DATA_TDO, INCREMENTS, PIECE };
+enum {
+    COMPLETE, SET, MOVE, WAIT, COMMENT, INSTRUCTION, TDO_MASK, INCREMENT_MASKS, DATA, DATA_TDO, INCREMENTS,
+    /* the pieces of a split scan; the action less MIDDLE is the scan's `how` */
+    MIDDLE = 12, FIRST = MIDDLE + WALK_IN, LAST = MIDDLE + LEAVE
+};
 enum { BYTE = 1, WORD = 2, LONG = 3, SECOND = 1, READ_ROOM = 2, BETWEEN = 4, CONTINUES = 8 };
 #define RECORD(action, flags) ((uint8_t)((action) << 4 | (flags)))
 static const uint8_t kRecords[QSVF_OPCODE_COUNT] ROM = {
@@ -391,12 +395,12 @@ static const uint8_t kRecords[QSVF_OPCODE_COUNT] ROM = {
     RECORD(DATA_TDO, SECOND | READ_ROOM),                    /* QSDRTDO */
     RECORD(INCREMENT_MASKS, SECOND),                         /* QSETSDRMASKS */
     RECORD(INCREMENTS, READ_ROOM),                           /* QSDRINC */
-    RECORD(PIECE, 0),                                        /* QSDRB */
-    RECORD(PIECE, BETWEEN | CONTINUES),                      /* QSDRC */
-    RECORD(PIECE, BETWEEN | CONTINUES),                      /* QSDRE */
-    RECORD(PIECE, SECOND | READ_ROOM),                       /* QSDRTDOB */
-    RECORD(PIECE, SECOND | READ_ROOM | BETWEEN | CONTINUES), /* QSDRTDOC */
-    RECORD(PIECE, SECOND | READ_ROOM | BETWEEN | CONTINUES), /* QSDRTDOE */
+    RECORD(FIRST, 0),                                        /* QSDRB */
+    RECORD(MIDDLE, BETWEEN | CONTINUES),                     /* QSDRC */
+    RECORD(LAST, BETWEEN | CONTINUES),                       /* QSDRE */
+    RECORD(FIRST, SECOND | READ_ROOM),                       /* QSDRTDOB */
+    RECORD(MIDDLE, SECOND | READ_ROOM | BETWEEN | CONTINUES), /* QSDRTDOC */
+    RECORD(LAST, SECOND | READ_ROOM | BETWEEN | CONTINUES),  /* QSDRTDOE */
     RECORD(MOVE, BYTE),                                      /* QSTATE */
     RECORD(SET, BYTE),                                       /* QENDIR */
     RECORD(SET, BYTE),                                       /* QENDDR */
@@ -427,8 +431,8 @@ static int setValue(qsvfplay_state *p, uint8_t opcode, uint32_t value) {
 /* The records of DR vectors: reads the vectors, when they fit with room
    for the TDO read, then keeps the masks or the expected value, or plays
    the scan (every scan of a QSDRINC). */
-static int playDrRecord(qsvfplay_state *p, uint8_t opcode, uint8_t kind, size_t at) {
-    uint8_t action = kind >> 4, *fields = 0, i, place, count = 0;
+static int playDrRecord(qsvfplay_state *p, uint8_t kind, size_t at) {
+    uint8_t action = kind >> 4, *fields = 0, i, count = 0;
     uint32_t b32 = bytesOf(p->dr_bits);
     size_t room = (size_t)p->size - at, b, fieldBytes = 0, j;
     int status;
@@ -480,11 +484,9 @@ static int playDrRecord(qsvfplay_state *p, uint8_t opcode, uint8_t kind, size_t 
     s.how = UNSPLIT;
     s.expected = p->buf + expectedAt(p);
     s.expectedBytes = p->expected_bytes;
-    if (action == PIECE) {
-        place = (uint8_t)(opcode - QSVF_QSDRB); /* 0 the first piece, 1 one that continues, 2 the last */
-        if (place > 2) place = (uint8_t)(place - 3);
-        if (place == 2 && !p->dr_bits) return QSVFPLAY_BAD_SPLIT;
-        s.how = place == 0 ? WALK_IN : place == 2 ? LEAVE : 0;
+    if (action >= MIDDLE) {
+        if (action == LAST && !p->dr_bits) return QSVFPLAY_BAD_SPLIT;
+        s.how = (uint8_t)(action - MIDDLE);
         s.expected = kind & SECOND ? s.tdi + b : 0;
         s.expectedBytes = b;
     }
@@ -495,8 +497,7 @@ static int playDrRecord(qsvfplay_state *p, uint8_t opcode, uint8_t kind, size_t 
         if (j == count || status != QSVFPLAY_MORE) break;
         nextIncrement(p, p->buf + at, fields + (j + 1) * fieldBytes);
     }
-    if (s.how == WALK_IN) p->flags |= IN_SPLIT;
-    if (s.how == LEAVE) p->flags &= (uint8_t)~IN_SPLIT;
+    if (action >= MIDDLE) p->flags = (uint8_t)(action == LAST ? p->flags & ~IN_SPLIT : p->flags | IN_SPLIT);
     return status;
 }
 
@@ -514,7 +515,7 @@ static int playRecord(qsvfplay_state *p) {
     action = kind >> 4;
     if ((p->flags & IN_SPLIT) ? !(kind & BETWEEN) : (kind & CONTINUES) != 0) return QSVFPLAY_BAD_SPLIT;
     at = recordAt(p);
-    if (action >= TDO_MASK) return playDrRecord(p, opcode, kind, at);
+    if (action >= TDO_MASK) return playDrRecord(p, kind, at);
     if (action == WAIT) return playWait(p);
     if (action == COMMENT) {
         do
@@ -573,22 +574,26 @@ int qsvfplay_run(qsvfplay_state *player) {
 }
 
 int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vectors) {
-    uint8_t opcode = player->opcode, *buf = player->buf;
-    size_t b = player->dr_bytes, at = recordAt(player);
-    vectors->expected = buf + expectedAt(player);
-    vectors->expected_bits = player->expected_bits;
+    uint8_t opcode = player->opcode, *buf = player->buf, *at = buf + recordAt(player);
+    const uint8_t *expected = buf + expectedAt(player);
+    uint32_t expectedBits = player->expected_bits;
     if (opcode >= QSVF_QSDRB && opcode <= QSVF_QSDRTDOE) {
         /* a piece: its own expected value, if it has one, behind its TDI */
-        int withTdo = opcode >= QSVF_QSDRTDOB;
-        vectors->expected = withTdo ? buf + at + b : 0;
-        vectors->expected_bits = withTdo ? player->dr_bits : 0;
+        expected = 0;
+        expectedBits = 0;
+        if (opcode >= QSVF_QSDRTDOB) {
+            expected = at + player->dr_bytes;
+            expectedBits = player->dr_bits;
+        }
     } else if (opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && opcode != QSVF_QSDRINC) {
         return 0;
     }
-    vectors->tdi = buf + at;
+    vectors->tdi = at;
+    vectors->expected = expected;
+    vectors->expected_bits = expectedBits;
     vectors->bits = player->dr_bits;
     vectors->mask = buf + maskAt(player);
     vectors->mask_bits = player->mask_bits;
-    vectors->read = buf + (size_t)player->size - b;
+    vectors->read = buf + (size_t)player->size - player->dr_bytes;
     return 1;
 }
