@@ -30,6 +30,21 @@
 #define ROM_WORD(entry) (entry)
 #endif
 
+/* Functions kept out of line although inlining them looks cheaper: the
+   caller would keep more values at once than the registers hold.  Some
+   only on 32-bit processors: on the AVR, whose calls cost more, inlined
+   they are smaller. */
+#ifdef __GNUC__
+#define NOT_INLINED __attribute__((noinline))
+#else
+#define NOT_INLINED
+#endif
+#ifndef __AVR__
+#define NOT_INLINED_32 NOT_INLINED
+#else
+#define NOT_INLINED_32
+#endif
+
 enum { STARTED = 1, DR_SET = 2, MASKS_SET = 4, IN_SPLIT = 8 };
 
 /* The next state of each state for TMS 0 (low nibble) and TMS 1 (high). */
@@ -176,20 +191,17 @@ static void waitClocks(qsvfplay_state *p, uint32_t count, int tms) {
         while (--low); /* 65,536 clocks: low starts from 0 */
 }
 
-static void runTest(qsvfplay_state *p) {
+NOT_INLINED static void runTest(qsvfplay_state *p) {
     if (!p->run_test) return;
     if (p->tap != QSVF_STATE_IDLE) walkTo(p, 1);
     waitClocks(p, p->run_test, 0);
 }
 
 /* Clocks the low `n` bits of `in` (1 to 8), bit 0 first, with TMS low;
-   returns their TDO, bit 0 first.  Kept out of line but on the AVR: on a
+   returns their TDO, bit 0 first.  Out of line on 32-bit processors: on a
    Cortex-M, inlined into the byte loop of shiftBits, it costs a sixth more
-   per bit; on the AVR, a call per byte costs more than it saves. */
-#if defined(__GNUC__) && !defined(__AVR__)
-__attribute__((noinline))
-#endif
-static uint8_t shiftByte(int (*clock)(void *, int, int), void *ctx, uint8_t in, uint8_t n) {
+   per bit. */
+NOT_INLINED_32 static uint8_t shiftByte(int (*clock)(void *, int, int), void *ctx, uint8_t in, uint8_t n) {
     uint8_t out = 0, m = 1;
     do {
         if (clock(ctx, 0, in & 1)) out |= m;
@@ -220,7 +232,7 @@ typedef struct Scan {
    high on the last bit.  TDO goes to `read` unless it is null, a byte at a
    time; the bits of a last partial byte above the scan are left as they
    were. */
-static void shiftBits(qsvfplay_state *p, const Scan *s) {
+NOT_INLINED_32 static void shiftBits(qsvfplay_state *p, const Scan *s) {
     int (*clock)(void *, int, int) = p->io->clock;
     void *ctx = p->ctx;
     const uint8_t *tdi = s->tdi;
@@ -275,7 +287,7 @@ static int differs(qsvfplay_state *p, const Scan *s) {
 /* A scan: from the resting state into the shift state, the bits, out to
    the end state, the run-test wait.  An unsplit scan is repeated, with its
    wait, while its comparison fails and repeats are left. */
-static int playScan(qsvfplay_state *p, const Scan *s) {
+NOT_INLINED_32 static int playScan(qsvfplay_state *p, const Scan *s) {
     uint8_t tries = 0, how = s->how;
     if (!s->bytes && (how & WAIT_AFTER)) {
         runTest(p);
@@ -305,7 +317,7 @@ static int playScan(qsvfplay_state *p, const Scan *s) {
    the field's bits put into the data-mask positions, its lowest bit (the
    low bit of its last byte) into the lowest position. */
 static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field) {
-    size_t masks = p->increment_bytes, n = p->dr_bytes, j;
+    size_t masks = p->increment_bytes, n = p->vector_bytes, j;
     const uint8_t *address = p->buf, *data = p->buf + masks;
     uint8_t top = lowBits(p->dr_bits & 7), fieldBit = 0, fieldByte = 0, d, a, m, v;
     uint16_t sum = 0;
@@ -428,46 +440,76 @@ static int setValue(qsvfplay_state *p, uint8_t opcode, uint32_t value) {
     return QSVFPLAY_MORE;
 }
 
-/* The records of DR vectors: reads the vectors, when they fit with room
-   for the TDO read, then keeps the masks or the expected value, or plays
-   the scan (every scan of a QSDRINC). */
-static int playDrRecord(qsvfplay_state *p, uint8_t kind, size_t at) {
-    uint8_t action = kind >> 4, *fields = 0, i, count = 0;
-    uint32_t b32 = bytesOf(p->dr_bits);
-    size_t room = (size_t)p->size - at, b, fieldBytes = 0, j;
+/* Reads the next record and plays it.  The records of vectors (QSIR and
+   QSIR2 of their own length, the others of the DR length) are read when
+   they fit with room for the TDO read; then the masks or the expected
+   value are kept, or the scan is played (every scan of a QSDRINC). */
+static int playRecord(qsvfplay_state *p) {
+    uint8_t opcode, kind, action, *fields = 0, i, count = 0;
+    uint32_t value = 0, bits, b32;
+    size_t at = recordAt(p), room = (size_t)p->size - at, b, fieldBytes = 0, j;
     int status;
     Scan s;
-    if (action == INCREMENTS) {
-        if (!(p->flags & MASKS_SET)) return QSVFPLAY_BAD_OPERAND;
-        for (j = 0; j < p->increment_bytes; ++j) fieldBytes += ones(p->buf[p->increment_bytes + j]);
-        fieldBytes = (fieldBytes >> 3) + ((fieldBytes & 7) != 0);
+    p->record = p->offset;
+    if (!readBytes(p, &opcode, 1)) return QSVFPLAY_TRUNCATED;
+    p->opcode = opcode;
+    if (opcode >= QSVF_OPCODE_COUNT) return QSVFPLAY_BAD_OPCODE;
+    kind = ROM_BYTE(kRecords[opcode]);
+    action = kind >> 4;
+    if ((p->flags & IN_SPLIT) ? !(kind & BETWEEN) : (kind & CONTINUES) != 0) return QSVFPLAY_BAD_SPLIT;
+    if (action <= INSTRUCTION) {
+        /* the integer operand that opens the record, read in one place */
+        if (!readInteger(p, (kind & 3) == LONG ? 4 : kind & 3, &value)) return QSVFPLAY_TRUNCATED;
+        kind &= (uint8_t)~3;
     }
-    if (!(p->flags & DR_SET)) return QSVFPLAY_BAD_OPERAND;
+    if (action == SET) return setValue(p, opcode, value);
+    if (action == MOVE) return playMove(p, (uint8_t)(opcode == QSVF_QSTATE ? value : (uint32_t)(opcode - QSVF_QRESET)));
+    if (action == WAIT) return playWait(p);
+    if (action == COMMENT) {
+        do
+            if (!readBytes(p, &opcode, 1)) return QSVFPLAY_TRUNCATED;
+        while (opcode);
+        return QSVFPLAY_MORE;
+    }
+    if (action == COMPLETE) return QSVFPLAY_COMPLETE;
+    bits = value;
+    s.how = UNSPLIT | IR_SCAN;
+    if (action != INSTRUCTION) {
+        if (action == INCREMENTS) {
+            if (!(p->flags & MASKS_SET)) return QSVFPLAY_BAD_OPERAND;
+            for (j = 0; j < p->increment_bytes; ++j) fieldBytes += ones(p->buf[p->increment_bytes + j]);
+            fieldBytes = (fieldBytes >> 3) + ((fieldBytes & 7) != 0);
+        }
+        if (!(p->flags & DR_SET)) return QSVFPLAY_BAD_OPERAND;
+        bits = p->dr_bits;
+        s.how = UNSPLIT;
+    }
+    b32 = bytesOf(bits);
     for (i = (uint8_t)(1 + (kind & SECOND) + ((kind & READ_ROOM) >> 1)); i; --i) {
         if (b32 > room) return QSVFPLAY_TOO_LONG;
         room -= (size_t)b32;
     }
-    p->dr_bytes = b = (size_t)b32;
+    p->vector_bytes = b = (size_t)b32;
     s.tdi = p->buf + at;
-    s.tail = p->dr_bits & 7;
+    s.tail = bits & 7;
     if (!readVector(p, p->buf + at, b, s.tail) || ((kind & SECOND) && !readVector(p, p->buf + at + b, b, s.tail)))
         return QSVFPLAY_TRUNCATED;
     if (action == TDO_MASK) {
         replace(p->buf, maskAt(p), p->mask_bytes, at, b);
-        p->mask_bits = p->dr_bits;
+        p->mask_bits = bits;
         p->mask_bytes = b;
         return QSVFPLAY_MORE;
     }
     if (action == INCREMENT_MASKS) {
         replace(p->buf, 0, 2 * p->increment_bytes, at, 2 * b);
-        p->increment_bits = p->dr_bits;
+        p->increment_bits = bits;
         p->increment_bytes = b;
         p->flags |= MASKS_SET;
         return QSVFPLAY_MORE;
     }
     if (action == DATA_TDO) {
         replace(p->buf, expectedAt(p), p->expected_bytes, at + b, b);
-        p->expected_bits = p->dr_bits;
+        p->expected_bits = bits;
         p->expected_bytes = b;
         s.tdi = p->buf + recordAt(p);
     }
@@ -481,11 +523,10 @@ static int playDrRecord(qsvfplay_state *p, uint8_t kind, size_t at) {
         fields = p->buf + at + b;
         if (!readBytes(p, fields, (size_t)count * fieldBytes)) return QSVFPLAY_TRUNCATED;
     }
-    s.how = UNSPLIT;
-    s.expected = p->buf + expectedAt(p);
+    s.expected = action == INSTRUCTION ? 0 : p->buf + expectedAt(p);
     s.expectedBytes = p->expected_bytes;
     if (action >= MIDDLE) {
-        if (action == LAST && !p->dr_bits) return QSVFPLAY_BAD_SPLIT;
+        if (action == LAST && !bits) return QSVFPLAY_BAD_SPLIT;
         s.how = (uint8_t)(action - MIDDLE);
         s.expected = kind & SECOND ? s.tdi + b : 0;
         s.expectedBytes = b;
@@ -499,44 +540,6 @@ static int playDrRecord(qsvfplay_state *p, uint8_t kind, size_t at) {
     }
     if (action >= MIDDLE) p->flags = (uint8_t)(action == LAST ? p->flags & ~IN_SPLIT : p->flags | IN_SPLIT);
     return status;
-}
-
-/* Reads the next record and plays it. */
-static int playRecord(qsvfplay_state *p) {
-    uint8_t opcode, kind, action;
-    uint32_t value;
-    size_t at;
-    Scan s;
-    p->record = p->offset;
-    if (!readBytes(p, &opcode, 1)) return QSVFPLAY_TRUNCATED;
-    p->opcode = opcode;
-    if (opcode >= QSVF_OPCODE_COUNT) return QSVFPLAY_BAD_OPCODE;
-    kind = ROM_BYTE(kRecords[opcode]);
-    action = kind >> 4;
-    if ((p->flags & IN_SPLIT) ? !(kind & BETWEEN) : (kind & CONTINUES) != 0) return QSVFPLAY_BAD_SPLIT;
-    at = recordAt(p);
-    if (action >= TDO_MASK) return playDrRecord(p, kind, at);
-    if (action == WAIT) return playWait(p);
-    if (action == COMMENT) {
-        do
-            if (!readBytes(p, &opcode, 1)) return QSVFPLAY_TRUNCATED;
-        while (opcode);
-        return QSVFPLAY_MORE;
-    }
-    /* the integer operand that opens the record, read in one place */
-    if (!readInteger(p, (kind & 3) == LONG ? 4 : kind & 3, &value)) return QSVFPLAY_TRUNCATED;
-    if (action == SET) return setValue(p, opcode, value);
-    if (action == MOVE) return playMove(p, (uint8_t)(opcode == QSVF_QSTATE ? value : (uint32_t)(opcode - QSVF_QRESET)));
-    if (action == COMPLETE) return QSVFPLAY_COMPLETE;
-    /* QSIR, QSIR2 */
-    s.bytes = (size_t)bytesOf(value);
-    s.tail = value & 7;
-    if (s.bytes > p->size - at) return QSVFPLAY_TOO_LONG;
-    if (!readVector(p, p->buf + at, s.bytes, s.tail)) return QSVFPLAY_TRUNCATED;
-    s.tdi = p->buf + at;
-    s.expected = s.read = 0;
-    s.how = UNSPLIT | IR_SCAN;
-    return playScan(p, &s);
 }
 
 /* ---- the interface */
@@ -582,7 +585,7 @@ int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vector
         expected = 0;
         expectedBits = 0;
         if (opcode >= QSVF_QSDRTDOB) {
-            expected = at + player->dr_bytes;
+            expected = at + player->vector_bytes;
             expectedBits = player->dr_bits;
         }
     } else if (opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && opcode != QSVF_QSDRINC) {
@@ -594,6 +597,6 @@ int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vector
     vectors->bits = player->dr_bits;
     vectors->mask = buf + maskAt(player);
     vectors->mask_bits = player->mask_bits;
-    vectors->read = buf + (size_t)player->size - player->dr_bytes;
+    vectors->read = buf + (size_t)player->size - player->vector_bytes;
     return 1;
 }

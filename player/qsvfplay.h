@@ -155,26 +155,28 @@ typedef struct qsvfplay_state {
     const qsvfplay_io *io;
     void *ctx;
     uint8_t *buf;
-    uint32_t size;
-    uint32_t offset;         /* stream bytes read */
-    uint32_t record;         /* offset of the record being played, or that failed */
-    uint32_t dr_bits;        /* current DR length */
-    uint32_t run_test;       /* clocks after every unsplit scan */
-    uint32_t mask_bits;      /* length of the standing TDO mask */
-    uint32_t expected_bits;  /* length of the kept expected TDO */
-    uint32_t increment_bits; /* length of the two increment masks */
-    uint32_t scans;          /* scans started (a split scan is one, repeats not counted) */
-    uint32_t compared;       /* TDO bits compared, repeats included */
-    uint32_t repeats;        /* scans repeated after a failed comparison */
+    /* The small fields first, where every processor reaches them with the
+       shortest instructions. */
     uint8_t repeat;          /* repeat count of the last QREPEAT */
     uint8_t end_ir, end_dr;  /* end states of scans, as state codes */
     uint8_t tap;             /* state code of the TAP */
     uint8_t opcode;          /* of the record being played */
     uint8_t status;          /* QSVFPLAY_MORE while playing, then the end */
     uint8_t flags;           /* what has been set, and the start */
-    /* The player's own, not to be relied on: the byte lengths of the DR
-       scan being played and of what is kept in the buffer. */
-    size_t dr_bytes, increment_bytes, mask_bytes, expected_bytes;
+    /* The player's own, not to be relied on: the byte length of the
+       vectors of the record being played and of what is kept in the buffer. */
+    size_t vector_bytes, increment_bytes, mask_bytes, expected_bytes;
+    uint32_t size;
+    uint32_t offset;         /* stream bytes read */
+    uint32_t dr_bits;        /* current DR length */
+    uint32_t run_test;       /* clocks after every unsplit scan */
+    uint32_t mask_bits;      /* length of the standing TDO mask */
+    uint32_t expected_bits;  /* length of the kept expected TDO */
+    uint32_t increment_bits; /* length of the two increment masks */
+    uint32_t record;         /* offset of the record being played, or that failed */
+    uint32_t scans;          /* scans started (a split scan is one, repeats not counted) */
+    uint32_t compared;       /* TDO bits compared, repeats included */
+    uint32_t repeats;        /* scans repeated after a failed comparison */
 } qsvfplay_state;
 
 /* The vectors of the DR scan being played, or of the one that failed, all
