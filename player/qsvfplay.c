@@ -75,13 +75,13 @@ static const uint16_t kWalks[4][6] ROM = {
 };
 enum { TO_DRSHIFT = 4, TO_IRSHIFT = 5 };
 
-/* How each state that is not stable is reached: from the stable state
-   (low 2 bits, a kWalks row) along its walk to kWalks column (next 3 bits)
-   for the number of clocks in the top 3 bits. */
+/* How each state is reached: from the stable state (low 2 bits, a kWalks
+   row) along its walk to kWalks column (next 3 bits) for the number of
+   clocks in the top 3 bits; a stable state is its own, with no clocks. */
 #define VIA(from, to, clocks) ((uint8_t)((from) | (to) << 2 | (clocks) << 5))
 static const uint8_t kVia[QSVF_STATE_COUNT] ROM = {
-    0, 0, VIA(1, 2, 1), VIA(1, 2, 2), VIA(1, TO_DRSHIFT, 3), VIA(1, 2, 3), 0, VIA(2, 1, 1),
-    VIA(2, 1, 2), VIA(1, 3, 2), VIA(1, 3, 3), VIA(1, TO_IRSHIFT, 4), VIA(1, 3, 4), 0, VIA(3, 1, 1), VIA(3, 1, 2)};
+    VIA(0, 0, 0), VIA(1, 0, 0), VIA(1, 2, 1), VIA(1, 2, 2), VIA(1, TO_DRSHIFT, 3), VIA(1, 2, 3), VIA(2, 0, 0), VIA(2, 1, 1),
+    VIA(2, 1, 2), VIA(1, 3, 2), VIA(1, 3, 3), VIA(1, TO_IRSHIFT, 4), VIA(1, 3, 4), VIA(3, 0, 0), VIA(3, 1, 1), VIA(3, 1, 2)};
 
 static uint8_t stableIndex(uint8_t state) {
     return state < QSVF_STATE_COUNT ? ROM_BYTE(kStable[state]) : (uint8_t)NOT_STABLE;
@@ -236,12 +236,11 @@ NOT_INLINED_32 static void shiftBits(qsvfplay_state *p, const Scan *s) {
     int (*clock)(void *, int, int) = p->io->clock;
     void *ctx = p->ctx;
     const uint8_t *tdi = s->tdi;
-    uint8_t *tdo = s->read, last = (s->how & LEAVE) != 0, rest = s->tail, out, in, m;
-    size_t whole = s->bytes; /* the whole bytes with TMS low, then `rest` bits */
-    if (rest || last) {
+    uint8_t *tdo = s->read, last = (s->how & LEAVE) != 0, rest = 0, out, in, m;
+    size_t whole = s->bytes; /* the whole bytes with TMS low, then the `rest` bits of the last byte */
+    if (s->tail || last) {
         --whole;
-        if (!rest) rest = 8;
-        rest -= last;
+        rest = s->tail ? s->tail : 8;
     }
     if (p->io->shift && whole) {
         p->io->shift(ctx, tdi, tdo, whole);
@@ -253,8 +252,7 @@ NOT_INLINED_32 static void shiftBits(qsvfplay_state *p, const Scan *s) {
         out = shiftByte(clock, ctx, *tdi++, 8);
         if (tdo) *tdo++ = out;
     }
-    /* the last byte: `rest` bits, then the last bit with TMS high */
-    rest = (uint8_t)(rest + last);
+    /* the last byte, TMS high on its last bit when the scan leaves */
     if (!rest) return;
     for (in = *tdi, out = 0, m = 1; rest; --rest, in >>= 1, m <<= 1)
         if (clock(ctx, (rest == 1) & last, in & 1)) out = (uint8_t)(out | m);
@@ -351,18 +349,17 @@ static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field)
 
 /* QSTATE, and QRESET and QIDLE, the moves to states 0 and 1 */
 static int playMove(qsvfplay_state *p, uint8_t state) {
-    uint8_t next = ROM_BYTE(kNext[p->tap]), to, via;
+    uint8_t next = ROM_BYTE(kNext[p->tap]), via, from;
     if (state >= QSVF_STATE_COUNT) return QSVFPLAY_BAD_OPERAND;
-    to = stableIndex(state);
     via = ROM_BYTE(kVia[state]);
+    from = via & 3;
     if ((next & 15) == state) clock1(p, 0);
     else if ((next >> 4) == state) clock1(p, 1);
-    else if (stableIndex(p->tap) == NOT_STABLE || (to == NOT_STABLE && !via)) return QSVFPLAY_BAD_OPERAND;
-    else if (to != NOT_STABLE) walkTo(p, to);
+    else if (stableIndex(p->tap) == NOT_STABLE) return QSVFPLAY_BAD_OPERAND;
     else {
         /* to the stable state before it, then on along that walk */
-        if (stableIndex(p->tap) != (via & 3)) walkTo(p, via & 3);
-        walk(p, (uint16_t)((ROM_WORD(kWalks[via & 3][(via >> 2) & 7]) & ~7u) | via >> 5));
+        if (stableIndex(p->tap) != from) walkTo(p, from);
+        walk(p, (uint16_t)((ROM_WORD(kWalks[from][(via >> 2) & 7]) & ~7u) | via >> 5));
     }
     return QSVFPLAY_MORE;
 }
