@@ -83,9 +83,8 @@ static const uint8_t kVia[QSVF_STATE_COUNT] ROM = {
     VIA(0, 0, 0), VIA(1, 0, 0), VIA(1, 2, 1), VIA(1, 2, 2), VIA(1, TO_DRSHIFT, 3), VIA(1, 2, 3), VIA(2, 0, 0), VIA(2, 1, 1),
     VIA(2, 1, 2), VIA(1, 3, 2), VIA(1, 3, 3), VIA(1, TO_IRSHIFT, 4), VIA(1, 3, 4), VIA(3, 0, 0), VIA(3, 1, 1), VIA(3, 1, 2)};
 
-static uint8_t stableIndex(uint8_t state) {
-    return state < QSVF_STATE_COUNT ? ROM_BYTE(kStable[state]) : (uint8_t)NOT_STABLE;
-}
+/* The kWalks row of a state code (below QSVF_STATE_COUNT), or NOT_STABLE. */
+static uint8_t stableIndex(uint8_t state) { return ROM_BYTE(kStable[state]); }
 
 /* Bytes of a vector of `bits` bits, without overflow at the top of the range. */
 static uint32_t bytesOf(uint32_t bits) { return (bits >> 3) + ((bits & 7) != 0); }
@@ -98,8 +97,8 @@ static uint8_t lowBits(uint8_t bits) { return (uint8_t)((1u << (bits & 7)) - 1);
    place in the buffer is a sum of sizes. */
 
 static size_t maskAt(const qsvfplay_state *p) { return 2 * p->increment_bytes; }
-static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + p->mask_bytes; }
-static size_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + p->expected_bytes; }
+NOT_INLINED_32 static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + p->mask_bytes; }
+NOT_INLINED_32 static size_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + p->expected_bytes; }
 
 static void reverse(uint8_t *at, size_t n) {
     uint8_t *end = at + n;
@@ -110,7 +109,7 @@ static void reverse(uint8_t *at, size_t n) {
     }
 }
 
-static void rotateLeft(uint8_t *at, size_t n, size_t k) {
+NOT_INLINED_32 static void rotateLeft(uint8_t *at, size_t n, size_t k) {
     reverse(at, k);
     reverse(at + k, n - k);
     reverse(at, n);
@@ -139,7 +138,7 @@ static int readBytes(qsvfplay_state *p, uint8_t *to, size_t n) {
 }
 
 /* Reads an integer of n bytes (0 to 4), the highest byte first. */
-static int readInteger(qsvfplay_state *p, uint8_t n, uint32_t *value) {
+NOT_INLINED static int readInteger(qsvfplay_state *p, uint8_t n, uint32_t *value) {
     uint8_t bytes[4], i;
     *value = 0;
     if (!readBytes(p, bytes, n)) return 0;
@@ -260,7 +259,7 @@ NOT_INLINED_32 static void shiftBits(qsvfplay_state *p, const Scan *s) {
     if (tdo) *tdo = (uint8_t)((*tdo & (uint8_t)-m) | out);
 }
 
-static uint8_t ones(uint8_t byte) {
+NOT_INLINED_32 static uint8_t ones(uint8_t byte) {
     uint8_t n = 0;
     for (; byte; byte &= (uint8_t)(byte - 1)) ++n;
     return n;
@@ -369,6 +368,7 @@ static int playWait(qsvfplay_state *p) {
     uint8_t states[2], wait, end;
     uint32_t count;
     if (!readBytes(p, states, 2) || !readInteger(p, 4, &count)) return QSVFPLAY_TRUNCATED;
+    if (states[0] >= QSVF_STATE_COUNT || states[1] >= QSVF_STATE_COUNT) return QSVFPLAY_BAD_OPERAND;
     wait = stableIndex(states[0]);
     end = stableIndex(states[1]);
     if (wait == NOT_STABLE || end == NOT_STABLE || stableIndex(p->tap) == NOT_STABLE) return QSVFPLAY_BAD_OPERAND;
