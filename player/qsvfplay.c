@@ -45,7 +45,7 @@
 #define NOT_INLINED_32
 #endif
 
-enum { STARTED = 1, DR_SET = 2, MASKS_SET = 4, IN_SPLIT = 8 };
+enum { STARTED = 1, DR_SET = 2, MASKS_SET = 4 };
 
 /* The next state of each state for TMS 0 (low nibble) and TMS 1 (high). */
 static const uint8_t kNext[QSVF_STATE_COUNT] ROM = {0x01, 0x21, 0x93, 0x54, 0x54, 0x86, 0x76, 0x84,
@@ -89,8 +89,9 @@ static uint8_t stableIndex(uint8_t state) { return ROM_BYTE(kStable[state]); }
 /* Bytes of a vector of `bits` bits, without overflow at the top of the range. */
 static uint32_t bytesOf(uint32_t bits) { return (bits >> 3) + ((bits & 7) != 0); }
 
-/* The bits below bit `bits % 8` of a byte, all of them at a multiple of 8. */
-static uint8_t lowBits(uint8_t bits) { return (uint8_t)((1u << (bits & 7)) - 1); }
+/* The bits of the last byte of a vector that holds `tail` bits there
+   (tail 0: all 8). */
+static uint8_t usedBits(uint8_t tail) { return (uint8_t)(0xFFu >> ((8 - tail) & 7)); }
 
 /* ---- the buffer: increment masks, TDO mask, kept expected TDO, then the
    record.  Their byte lengths are kept beside the bit lengths, so that a
@@ -151,7 +152,7 @@ NOT_INLINED static int readInteger(qsvfplay_state *p, uint8_t n, uint32_t *value
 static int readVector(qsvfplay_state *p, uint8_t *at, size_t n, uint8_t tail) {
     if (!readBytes(p, at, n)) return 0;
     reverse(at, n);
-    if (tail) at[n - 1] &= lowBits(tail);
+    if (tail) at[n - 1] &= usedBits(tail);
     return 1;
 }
 
@@ -181,13 +182,18 @@ static int walkTo(qsvfplay_state *p, uint8_t target) {
 static void waitClocks(qsvfplay_state *p, uint32_t count, int tms) {
     int (*clock)(void *, int, int) = p->io->clock;
     void *ctx = p->ctx;
+    /* the low 16 bits of the count first, then rounds of 65,536 clocks, in
+       which low starts from 0; a count of whole rounds starts with one */
     uint16_t low = (uint16_t)count, high = (uint16_t)(count >> 16);
-    if (low) do
+    if (!low) {
+        if (!high) return;
+        --high;
+    }
+    do
+        do
             clock(ctx, tms, 0);
         while (--low);
-    for (; high; --high) do
-            clock(ctx, tms, 0);
-        while (--low); /* 65,536 clocks: low starts from 0 */
+    while (high--);
 }
 
 NOT_INLINED static void runTest(qsvfplay_state *p) {
@@ -271,7 +277,7 @@ NOT_INLINED_32 static uint8_t ones(uint8_t byte) {
 static int differs(qsvfplay_state *p, const Scan *s) {
     const uint8_t *mask = p->buf + maskAt(p);
     size_t n = s->bytes, limit = n < p->mask_bytes ? n : p->mask_bytes, i;
-    uint8_t diff = 0, m, top = s->tail ? lowBits(s->tail) : 0xFF;
+    uint8_t diff = 0, m, top = usedBits(s->tail);
     for (i = 0; i < limit; ++i) {
         m = mask[i];
         if (i + 1 == n) m &= top;
@@ -316,7 +322,7 @@ NOT_INLINED_32 static int playScan(qsvfplay_state *p, const Scan *s) {
 static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field) {
     size_t masks = p->increment_bytes, n = p->vector_bytes, j;
     const uint8_t *address = p->buf, *data = p->buf + masks;
-    uint8_t top = lowBits(p->dr_bits & 7), fieldBit = 0, fieldByte = 0, d, a, m, v;
+    uint8_t top = usedBits(p->dr_bits & 7), fieldBit = 0, fieldByte = 0, d, a, m, v;
     uint16_t sum = 0;
     for (j = 0; j < n; ++j) {
         d = a = 0;
@@ -326,7 +332,7 @@ static void nextIncrement(qsvfplay_state *p, uint8_t *tdi, const uint8_t *field)
         }
         sum = (uint16_t)((uint8_t)(tdi[j] & ~d) + a + (sum >> 8));
         v = (uint8_t)sum;
-        if (j + 1 == n && top) {
+        if (j + 1 == n) {
             v &= top;
             d &= top;
         }
@@ -442,7 +448,7 @@ static int setValue(qsvfplay_state *p, uint8_t opcode, uint32_t value) {
    they fit with room for the TDO read; then the masks or the expected
    value are kept, or the scan is played (every scan of a QSDRINC). */
 static int playRecord(qsvfplay_state *p) {
-    uint8_t opcode, kind, action, *fields = 0, i, count = 0;
+    uint8_t opcode, kind, action, *fields, i, count = 0;
     uint32_t value = 0, bits, b32;
     size_t at = recordAt(p), room = (size_t)p->size - at, b, fieldBytes = 0, j;
     int status;
@@ -453,7 +459,7 @@ static int playRecord(qsvfplay_state *p) {
     if (opcode >= QSVF_OPCODE_COUNT) return QSVFPLAY_BAD_OPCODE;
     kind = ROM_BYTE(kRecords[opcode]);
     action = kind >> 4;
-    if ((p->flags & IN_SPLIT) ? !(kind & BETWEEN) : (kind & CONTINUES) != 0) return QSVFPLAY_BAD_SPLIT;
+    if (p->in_split ? !(kind & BETWEEN) : (kind & CONTINUES) != 0) return QSVFPLAY_BAD_SPLIT;
     if (action <= INSTRUCTION) {
         /* the integer operand that opens the record, read in one place */
         if (!readInteger(p, (kind & 3) == LONG ? 4 : kind & 3, &value)) return QSVFPLAY_TRUNCATED;
@@ -489,8 +495,8 @@ static int playRecord(qsvfplay_state *p) {
     p->vector_bytes = b = (size_t)b32;
     s.tdi = p->buf + at;
     s.tail = bits & 7;
-    if (!readVector(p, p->buf + at, b, s.tail) || ((kind & SECOND) && !readVector(p, p->buf + at + b, b, s.tail)))
-        return QSVFPLAY_TRUNCATED;
+    for (i = 0, fields = p->buf + at; i <= (kind & SECOND); ++i, fields += b)
+        if (!readVector(p, fields, b, s.tail)) return QSVFPLAY_TRUNCATED;
     if (action == TDO_MASK) {
         replace(p->buf, maskAt(p), p->mask_bytes, at, b);
         p->mask_bits = bits;
@@ -517,7 +523,6 @@ static int playRecord(qsvfplay_state *p) {
             if (fieldBytes > room) return QSVFPLAY_TOO_LONG;
             room -= fieldBytes;
         }
-        fields = p->buf + at + b;
         if (!readBytes(p, fields, (size_t)count * fieldBytes)) return QSVFPLAY_TRUNCATED;
     }
     s.expected = action == INSTRUCTION ? 0 : p->buf + expectedAt(p);
@@ -535,7 +540,7 @@ static int playRecord(qsvfplay_state *p) {
         if (j == count || status != QSVFPLAY_MORE) break;
         nextIncrement(p, p->buf + at, fields + (j + 1) * fieldBytes);
     }
-    if (action >= MIDDLE) p->flags = (uint8_t)(action == LAST ? p->flags & ~IN_SPLIT : p->flags | IN_SPLIT);
+    if (action >= MIDDLE) p->in_split = action != LAST;
     return status;
 }
 

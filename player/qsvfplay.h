@@ -163,8 +163,10 @@ typedef struct qsvfplay_state {
     uint8_t opcode;          /* of the record being played */
     uint8_t status;          /* QSVFPLAY_MORE while playing, then the end */
     uint8_t flags;           /* what has been set, and the start */
-    /* The player's own, not to be relied on: the byte length of the
-       vectors of the record being played and of what is kept in the buffer. */
+    /* The player's own, not to be relied on: whether the pieces of a
+       split scan are being played, the byte length of the vectors of the
+       record being played and of what is kept in the buffer. */
+    uint8_t in_split;
     size_t vector_bytes, increment_bytes, mask_bytes, expected_bytes;
     uint32_t size;
     uint32_t offset;         /* stream bytes read */
