@@ -18,22 +18,21 @@
 #include "qsvf_format.h"
 
 /* Tables in program memory on the AVR, whose const data is otherwise
-   copied into RAM; read through ROM_BYTE and ROM_WORD. */
+   copied into RAM; read through ROM_BYTE. */
 #ifdef __AVR__
 #include <avr/pgmspace.h>
 #define ROM PROGMEM
 #define ROM_BYTE(entry) pgm_read_byte(&(entry))
-#define ROM_WORD(entry) pgm_read_word(&(entry))
 #else
 #define ROM
 #define ROM_BYTE(entry) (entry)
-#define ROM_WORD(entry) (entry)
 #endif
 
 /* Functions kept out of line although inlining them looks cheaper: the
-   caller would keep more values at once than the registers hold.  Some
-   only on 32-bit processors: on the AVR, whose calls cost more, inlined
-   they are smaller. */
+   caller would keep more values at once than the registers hold (and
+   shiftBits, inlined into a large function on the AVR, loses the registers
+   its loop per bit needs).  Some only on 32-bit processors: on the AVR,
+   whose calls cost more, inlined they are smaller. */
 #ifdef __GNUC__
 #define NOT_INLINED __attribute__((noinline))
 #else
@@ -56,14 +55,14 @@ enum { NOT_STABLE = 4 };
 static const uint8_t kStable[QSVF_STATE_COUNT] ROM = {0, 1, 4, 4, 4, 4, 2, 4, 4, 4, 4, 4, 4, 3, 4, 4};
 
 /* Walks from each stable state (Test-Logic-Reset, Run-Test/Idle, Pause-DR,
-   Pause-IR) to each of them and to Shift-DR and Shift-IR: the number of
-   clocks in the low 3 bits, the TMS values above them, first clock first.
+   Pause-IR) to each of them and to Shift-DR and Shift-IR: the TMS values,
+   first clock in the low bit, with a 1 above the last.
    From the pause state of the register being scanned the walk goes through
    Exit2 straight back to Shift, as an SVF scan from that pause state does:
    no Update and no Capture, so a scan split over several commands that end
    in the pause state reaches the device as one. */
-#define WALK(n, tms) ((uint16_t)((n) | ((tms) << 3)))
-static const uint16_t kWalks[4][6] ROM = {
+#define WALK(n, tms) ((uint8_t)((tms) | 1 << (n)))
+static const uint8_t kWalks[4][6] ROM = {
     /* from Test-Logic-Reset */
     {WALK(1, 0x1), WALK(1, 0x0), WALK(5, 0x0A), WALK(6, 0x16), WALK(4, 0x02), WALK(5, 0x06)},
     /* from Run-Test/Idle */
@@ -75,13 +74,29 @@ static const uint16_t kWalks[4][6] ROM = {
 };
 enum { TO_DRSHIFT = 4, TO_IRSHIFT = 5 };
 
-/* How each state is reached: from the stable state (low 2 bits, a kWalks
-   row) along its walk to kWalks column (next 3 bits) for the number of
-   clocks in the top 3 bits; a stable state is its own, with no clocks. */
-#define VIA(from, to, clocks) ((uint8_t)((from) | (to) << 2 | (clocks) << 5))
+/* How each state is reached: from the stable state in the low 2 bits (a
+   kWalks row), then along the walk above them (held as in kWalks), the
+   start of its walk into a pause state or a shift state; a stable state is
+   reached from itself with no clock. */
+#define VIA(from, n, tms) ((uint8_t)((from) | WALK(n, tms) << 2))
 static const uint8_t kVia[QSVF_STATE_COUNT] ROM = {
-    VIA(0, 0, 0), VIA(1, 0, 0), VIA(1, 2, 1), VIA(1, 2, 2), VIA(1, TO_DRSHIFT, 3), VIA(1, 2, 3), VIA(2, 0, 0), VIA(2, 1, 1),
-    VIA(2, 1, 2), VIA(1, 3, 2), VIA(1, 3, 3), VIA(1, TO_IRSHIFT, 4), VIA(1, 3, 4), VIA(3, 0, 0), VIA(3, 1, 1), VIA(3, 1, 2)};
+    VIA(0, 0, 0x0), /* Test-Logic-Reset */
+    VIA(1, 0, 0x0), /* Run-Test/Idle */
+    VIA(1, 1, 0x1), /* Select-DR-Scan */
+    VIA(1, 2, 0x1), /* Capture-DR */
+    VIA(1, 3, 0x1), /* Shift-DR */
+    VIA(1, 3, 0x5), /* Exit1-DR */
+    VIA(2, 0, 0x0), /* Pause-DR */
+    VIA(2, 1, 0x1), /* Exit2-DR */
+    VIA(2, 2, 0x3), /* Update-DR */
+    VIA(1, 2, 0x3), /* Select-IR-Scan */
+    VIA(1, 3, 0x3), /* Capture-IR */
+    VIA(1, 4, 0x3), /* Shift-IR */
+    VIA(1, 4, 0xB), /* Exit1-IR */
+    VIA(3, 0, 0x0), /* Pause-IR */
+    VIA(3, 1, 0x1), /* Exit2-IR */
+    VIA(3, 2, 0x3), /* Update-IR */
+};
 
 /* The kWalks row of a state code (below QSVF_STATE_COUNT), or NOT_STABLE. */
 static uint8_t stableIndex(uint8_t state) { return ROM_BYTE(kStable[state]); }
@@ -164,9 +179,9 @@ static void clock1(qsvfplay_state *p, int tms) {
     p->io->clock(p->ctx, tms, 0);
 }
 
-static void walk(qsvfplay_state *p, uint16_t steps) {
-    uint8_t n = steps & 7;
-    for (steps >>= 3; n; --n, steps >>= 1) clock1(p, steps & 1);
+/* The clocks of a walk as kWalks holds them. */
+static void walk(qsvfplay_state *p, uint8_t steps) {
+    for (; steps > 1; steps >>= 1) clock1(p, steps & 1);
 }
 
 /* Walks from the resting state to target (a kWalks column); 0 when the
@@ -174,7 +189,7 @@ static void walk(qsvfplay_state *p, uint16_t steps) {
 static int walkTo(qsvfplay_state *p, uint8_t target) {
     uint8_t from = stableIndex(p->tap);
     if (from == NOT_STABLE) return 0;
-    walk(p, ROM_WORD(kWalks[from][target]));
+    walk(p, ROM_BYTE(kWalks[from][target]));
     return 1;
 }
 
@@ -237,7 +252,7 @@ typedef struct Scan {
    high on the last bit.  TDO goes to `read` unless it is null, a byte at a
    time; the bits of a last partial byte above the scan are left as they
    were. */
-NOT_INLINED_32 static void shiftBits(qsvfplay_state *p, const Scan *s) {
+NOT_INLINED static void shiftBits(qsvfplay_state *p, const Scan *s) {
     int (*clock)(void *, int, int) = p->io->clock;
     void *ctx = p->ctx;
     const uint8_t *tdi = s->tdi;
@@ -364,7 +379,7 @@ static int playMove(qsvfplay_state *p, uint8_t state) {
     else {
         /* to the stable state before it, then on along that walk */
         if (stableIndex(p->tap) != from) walkTo(p, from);
-        walk(p, (uint16_t)((ROM_WORD(kWalks[from][(via >> 2) & 7]) & ~7u) | via >> 5));
+        walk(p, via >> 2);
     }
     return QSVFPLAY_MORE;
 }

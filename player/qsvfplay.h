@@ -100,10 +100,10 @@
    constant tables (in program memory on the AVR), no function of the C
    library.  Code, state and stack as measured by bench/player.sh (-Os,
    the stack as the deepest of the example firmware, main and its pin
-   callbacks included): an 8-bit AVR (avr-gcc 5.4) 4,564 bytes of flash,
-   state 65 bytes, stack 93 bytes; Cortex-M0+ (arm-none-eabi-gcc 12)
-   2,936 bytes, state 80 bytes, stack 256 bytes (M0 code) and
-   248 bytes (M3 code).
+   callbacks included): an 8-bit AVR (avr-gcc 5.4) 4,170 bytes of flash,
+   state 66 bytes, stack 88 bytes; Cortex-M0+ (arm-none-eabi-gcc 12)
+   2,578 bytes, state 80 bytes, stack 296 bytes (M0 code) and
+   288 bytes (M3 code).
 
    Every record is read whole before its pins move: a record cut off by the
    end of the stream, or one that breaks the format, stops the play with
