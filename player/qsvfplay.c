@@ -105,15 +105,17 @@ static uint8_t stableIndex(uint8_t state) { return ROM_BYTE(kStable[state]); }
 static uint32_t bytesOf(uint32_t bits) { return (bits >> 3) + ((bits & 7) != 0); }
 
 /* The bits of the last byte of a vector that holds `tail` bits there
-   (tail 0: all 8). */
-static uint8_t usedBits(uint8_t tail) { return (uint8_t)(0xFFu >> ((8 - tail) & 7)); }
+   (tail 0 to 7; 0: all 8), from a table: the AVR has no shift by a
+   variable count. */
+static const uint8_t kUsed[8] ROM = {0xFF, 0x01, 0x03, 0x07, 0x0F, 0x1F, 0x3F, 0x7F};
+static uint8_t usedBits(uint8_t tail) { return ROM_BYTE(kUsed[tail]); }
 
 /* ---- the buffer: increment masks, TDO mask, kept expected TDO, then the
    record.  Their byte lengths are kept beside the bit lengths, so that a
    place in the buffer is a sum of sizes. */
 
 static size_t maskAt(const qsvfplay_state *p) { return 2 * p->increment_bytes; }
-NOT_INLINED_32 static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + p->mask_bytes; }
+NOT_INLINED static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + p->mask_bytes; }
 NOT_INLINED_32 static size_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + p->expected_bytes; }
 
 static void reverse(uint8_t *at, size_t n) {
