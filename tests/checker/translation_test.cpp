@@ -367,7 +367,12 @@ void stateChanges(const std::vector<qsvfcheck::Record> &records, std::vector<Mut
             const uint8_t avoid = after && (after->opcode == qsvf::QSTATE || after->opcode == qsvf::QWAIT)
                                       ? static_cast<uint8_t>(after->integers[0])
                                       : 0xFF;
-            changes.push_back(setByte(Change::WaitState, at + 1, nextStable(endState, avoid)));
+            // Every walk out of Test-Logic-Reset passes Run-Test/Idle: a wait
+            // that ends there instead changes nothing when a walk follows.
+            uint8_t moved = nextStable(endState, avoid);
+            if (moved == qsvf::STATE_IDLE && endState == qsvf::STATE_RESET && after && after->opcode != qsvf::QCOMPLETE)
+                moved = nextStable(moved, avoid);
+            changes.push_back(setByte(Change::WaitState, at + 1, moved));
             changes.push_back(setByte(Change::WaitState, at + 1, qsvf::STATE_DRSHIFT));
         }
     }
