@@ -497,8 +497,10 @@ static int playRecord(qsvfplay_state *p) {
     if (action != INSTRUCTION) {
         if (action == INCREMENTS) {
             if (!(p->flags & MASKS_SET)) return QSVFPLAY_BAD_OPERAND;
-            for (j = 0; j < p->increment_bytes; ++j) fieldBytes += ones(p->buf[p->increment_bytes + j]);
-            fieldBytes = (fieldBytes >> 3) + ((fieldBytes & 7) != 0);
+            /* the 1 bits of the data mask, counted in 32 bits: there may be
+               more than a 16-bit size_t holds */
+            for (b32 = 0, j = 0; j < p->increment_bytes; ++j) b32 += ones(p->buf[p->increment_bytes + j]);
+            fieldBytes = (size_t)bytesOf(b32);
         }
         if (!(p->flags & DR_SET)) return QSVFPLAY_BAD_OPERAND;
         bits = p->dr_bits;
