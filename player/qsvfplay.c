@@ -480,7 +480,7 @@ static int playRecord(qsvfplay_state *p) {
     if (action <= INSTRUCTION) {
         /* the integer operand that opens the record, read in one place */
         if (!readInteger(p, (kind & 3) == LONG ? 4 : kind & 3, &value)) return QSVFPLAY_TRUNCATED;
-        kind &= (uint8_t)~3;
+        kind &= (uint8_t)~3; /* an instruction scan: one vector, no TDO read */
     }
     if (action == SET) return setValue(p, opcode, value);
     if (action == MOVE) return playMove(p, (uint8_t)(opcode == QSVF_QSTATE ? value : (uint32_t)(opcode - QSVF_QRESET)));
