@@ -46,19 +46,22 @@ size_of() { # name compiler flags... -> one line of figures
     local state
     state=$("${tools}nm" -S "$work/state-$name.o" | awk '$4 == "state_size" { print $2 }')
     # avr-gcc's read-only data is copied into RAM at the start (program memory needs PROGMEM)
-    "${tools}size" -A "$work/qsvfplay-$name.o" | awk -v name="$name" -v state=$((16#$state)) -v avr=$([ "$name" = avr ] && echo 1 || echo 0) \
+    "${tools}size" -A "$work/qsvfplay-$name.o" | awk -v name="$name" -v state=$((16#$state)) -v avr=$([ "$cc" = avr-gcc ] && echo 1 || echo 0) \
         -v undefined="$("${tools}nm" -u "$work/qsvfplay-$name.o" | awk '{ printf "%s ", $2 }')" '
         $1 ~ /^\.rodata/ && avr { code += $2; ram += $2; next }
         $1 ~ /^\.text/ || $1 ~ /^\.rodata/ || $1 ~ /^\.progmem/ || $1 ~ /^\.data\.rel\.ro/ { code += $2; next }
         $1 ~ /^\.data/ { code += $2; ram += $2 }
         $1 ~ /^\.bss/ { ram += $2 }
-        END { printf "%-11s code %5d bytes, static RAM %3d bytes, state %2d bytes, calls: %s\n",
+        END { printf "%-17s code %5d bytes, static RAM %3d bytes, state %2d bytes, calls: %s\n",
                      name, code, ram, state, undefined == "" ? "none" : undefined }'
 }
 size_of avr avr-gcc -mmcu=atmega328p
 size_of cortex-m0+ arm-none-eabi-gcc -mcpu=cortex-m0plus -mthumb -ffreestanding
 size_of cortex-m3 arm-none-eabi-gcc -mcpu=cortex-m3 -mthumb -ffreestanding
 size_of s390x s390x-linux-gnu-gcc
+# built without QSETSDRMASKS and QSDRINC, as a board playing svf2qsvf's streams may
+size_of avr-no-increments avr-gcc -mmcu=atmega328p -DQSVFPLAY_NO_INCREMENTS
+size_of m0+-no-increments arm-none-eabi-gcc -mcpu=cortex-m0plus -mthumb -ffreestanding -DQSVFPLAY_NO_INCREMENTS
 
 echo "== (b) cost per clock on the targets"
 # Streams that differ only in clocks: a DR scan of 512 or 1536 bits (no TDO,
@@ -129,6 +132,19 @@ if have avr-gcc && [ -f /usr/include/simavr/sim_avr.h ]; then
     }
     per_target "avr, CPU cycles:" avr_run
     avr-size "$work/avr-plain/shift512.elf" | awk 'NR == 2 { print "  example firmware: flash " $1 + $2 ", RAM " $2 + $3 " bytes" }'
+    # what of the library the firmware links (its functions and tables; the
+    # linker leaves out what main does not call, such as qsvfplay_scan_vectors)
+    linked() { # objects-folder -> bytes
+        avr-nm -S "$1/shift512.elf" | awk -v names="$(avr-nm --defined-only "$1/qsvfplay.o" |
+            awk '$2 ~ /^[tTrR]$/ { printf "%s ", $3 }')" '
+            function hex(s,  i, v) { for (i = 1; i <= length(s); ++i) v = 16 * v + index("0123456789abcdef", substr(s, i, 1)) - 1; return v }
+            BEGIN { n = split(names, list, " "); for (i = 1; i <= n; ++i) want[list[i]] = 1 }
+            NF == 4 && ($4 in want) { sum += hex($2) } END { print sum }'
+    }
+    make -s -C "$root/player/examples/avr" "${player_src[@]}" BUILD="$work/avr-lean" NAME=shift512 \
+        STREAM="$work/shift512.qsvf" NO_INCREMENTS=1
+    echo "  library linked into the example firmware: $(linked "$work/avr-plain") bytes," \
+        "$(linked "$work/avr-lean") built with NO_INCREMENTS=1"
 else
     echo "avr: avr-gcc or libsimavr-dev not installed"
 fi

@@ -46,6 +46,16 @@
 
 enum { STARTED = 1, DR_SET = 2, MASKS_SET = 4 };
 
+/* A board whose streams hold no QSETSDRMASKS and no QSDRINC (svf2qsvf
+   writes neither) may build the library with QSVFPLAY_NO_INCREMENTS: the
+   two are then unknown opcodes, and their code is left out (on the AVR
+   that is a seventh of the library). */
+#ifdef QSVFPLAY_NO_INCREMENTS
+#define INCREMENTS_PLAYED 0
+#else
+#define INCREMENTS_PLAYED 1
+#endif
+
 /* The next state of each state for TMS 0 (low nibble) and TMS 1 (high). */
 static const uint8_t kNext[QSVF_STATE_COUNT] ROM = {0x01, 0x21, 0x93, 0x54, 0x54, 0x86, 0x76, 0x84,
                                                     0x21, 0x0A, 0xCB, 0xCB, 0xFD, 0xED, 0xFB, 0x21};
@@ -114,7 +124,7 @@ static uint8_t usedBits(uint8_t tail) { return ROM_BYTE(kUsed[tail]); }
    record.  Their byte lengths are kept beside the bit lengths, so that a
    place in the buffer is a sum of sizes. */
 
-static size_t maskAt(const qsvfplay_state *p) { return 2 * p->increment_bytes; }
+static size_t maskAt(const qsvfplay_state *p) { return INCREMENTS_PLAYED ? 2 * p->increment_bytes : 0; }
 NOT_INLINED static size_t expectedAt(const qsvfplay_state *p) { return maskAt(p) + p->mask_bytes; }
 NOT_INLINED_32 static size_t recordAt(const qsvfplay_state *p) { return expectedAt(p) + p->expected_bytes; }
 
@@ -473,7 +483,8 @@ static int playRecord(qsvfplay_state *p) {
     p->record = p->offset;
     if (!readBytes(p, &opcode, 1)) return QSVFPLAY_TRUNCATED;
     p->opcode = opcode;
-    if (opcode >= QSVF_OPCODE_COUNT) return QSVFPLAY_BAD_OPCODE;
+    if (opcode >= QSVF_OPCODE_COUNT || (!INCREMENTS_PLAYED && (opcode == QSVF_QSETSDRMASKS || opcode == QSVF_QSDRINC)))
+        return QSVFPLAY_BAD_OPCODE;
     kind = ROM_BYTE(kRecords[opcode]);
     action = kind >> 4;
     if (p->in_split ? !(kind & BETWEEN) : (kind & CONTINUES) != 0) return QSVFPLAY_BAD_SPLIT;
@@ -495,7 +506,7 @@ static int playRecord(qsvfplay_state *p) {
     bits = value;
     s.how = UNSPLIT | IR_SCAN;
     if (action != INSTRUCTION) {
-        if (action == INCREMENTS) {
+        if (INCREMENTS_PLAYED && action == INCREMENTS) {
             if (!(p->flags & MASKS_SET)) return QSVFPLAY_BAD_OPERAND;
             /* the 1 bits of the data mask, counted in 32 bits: there may be
                more than a 16-bit size_t holds */
@@ -522,7 +533,7 @@ static int playRecord(qsvfplay_state *p) {
         p->mask_bytes = b;
         return QSVFPLAY_MORE;
     }
-    if (action == INCREMENT_MASKS) {
+    if (INCREMENTS_PLAYED && action == INCREMENT_MASKS) {
         replace(p->buf, 0, 2 * p->increment_bytes, at, 2 * b);
         p->increment_bits = bits;
         p->increment_bytes = b;
@@ -535,7 +546,7 @@ static int playRecord(qsvfplay_state *p) {
         p->expected_bytes = b;
         s.tdi = p->buf + recordAt(p);
     }
-    if (action == INCREMENTS) {
+    if (INCREMENTS_PLAYED && action == INCREMENTS) {
         if (!readBytes(p, &count, 1)) return QSVFPLAY_TRUNCATED;
         room = (size_t)p->size - at - 2 * b;
         for (i = count; i; --i) {
@@ -556,7 +567,7 @@ static int playRecord(qsvfplay_state *p) {
     s.read = s.expected && p->mask_bytes ? p->buf + ((size_t)p->size - b) : 0;
     for (j = 0;; ++j) {
         status = playScan(p, &s);
-        if (j == count || status != QSVFPLAY_MORE) break;
+        if (!INCREMENTS_PLAYED || j == count || status != QSVFPLAY_MORE) break;
         nextIncrement(p, p->buf + at, fields + (j + 1) * fieldBytes);
     }
     if (action >= MIDDLE) p->in_split = action != LAST;
@@ -609,7 +620,7 @@ int qsvfplay_scan_vectors(const qsvfplay_state *player, qsvfplay_vectors *vector
             expected = at + player->vector_bytes;
             expectedBits = player->dr_bits;
         }
-    } else if (opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && opcode != QSVF_QSDRINC) {
+    } else if (opcode != QSVF_QSDR && opcode != QSVF_QSDRTDO && (!INCREMENTS_PLAYED || opcode != QSVF_QSDRINC)) {
         return 0;
     }
     vectors->tdi = at;

@@ -101,9 +101,17 @@
    library.  Code, state and stack as measured by bench/player.sh (-Os,
    the stack as the deepest of the example firmware, main and its pin
    callbacks included): an 8-bit AVR (avr-gcc 5.4) 4,048 bytes of flash,
-   state 66 bytes, stack 86 bytes; Cortex-M0+ (arm-none-eabi-gcc 12)
-   2,578 bytes, state 80 bytes, stack 296 bytes (M0 code) and
-   288 bytes (M3 code).
+   3,826 of them linked into the example firmware (which does not call
+   qsvfplay_scan_vectors), state 66 bytes, stack 86 bytes; Cortex-M0+
+   (arm-none-eabi-gcc 12) 2,578 bytes, state 80 bytes, stack 296 bytes
+   (M0 code) and 288 bytes (M3 code).
+
+   Built with QSVFPLAY_NO_INCREMENTS defined, the library plays no
+   QSETSDRMASKS and no QSDRINC (they are refused as unknown opcodes before
+   any pin moves) and leaves their code out: enough for the streams of
+   svf2qsvf and MergeQSVF's merges of them, which hold neither.  The AVR
+   library is then 3,454 bytes, 3,242 linked into the example firmware;
+   the Cortex-M0+ library 2,204 bytes.
 
    Every record is read whole before its pins move: a record cut off by the
    end of the stream, or one that breaks the format, stops the play with
@@ -124,7 +132,8 @@ enum {
     QSVFPLAY_COMPLETE = 1,    /* QCOMPLETE played */
     QSVFPLAY_TDO_FAILED = 2,  /* a TDO comparison failed after its repeats */
     QSVFPLAY_TRUNCATED = 3,   /* the stream ended inside a record or before QCOMPLETE */
-    QSVFPLAY_BAD_OPCODE = 4,  /* a byte that is no opcode */
+    QSVFPLAY_BAD_OPCODE = 4,  /* a byte that is no opcode (QSETSDRMASKS and QSDRINC too, in
+                                 a library built with QSVFPLAY_NO_INCREMENTS) */
     QSVFPLAY_BAD_OPERAND = 5, /* a state or end-state code out of range, a vector before
                                  QSDRSIZE, QSDRINC before QSETSDRMASKS, a move from or to
                                  a state the player cannot walk */
