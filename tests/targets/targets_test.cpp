@@ -299,7 +299,8 @@ Play playOn(const Target &target, const Build &build, const Stream &stream, cons
     if (target.kind == Kind::Avr) {
         EXPECT_EQ(runIn(run, {"make", "-C", TARGETS_SOURCE_DIR "/player/examples/avr",
                               "PLAYER_SRC=" + build.source.string(), include, "BUILD=" + build.objects.string(),
-                              "NAME=" + stream.name, "STREAM=" + stream.file.string(), std::string("NO_INCREMENTS=") + (build.noIncrements ? "1" : "")}),
+                              "NAME=" + stream.name, "STREAM=" + stream.file.string(),
+                              std::string("NO_INCREMENTS=") + (build.noIncrements ? "1" : "")}),
                   0)
             << readFile(run / "output.txt");
         const fs::path elf = build.objects / (stream.name + ".elf");
